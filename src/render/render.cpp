@@ -1,0 +1,219 @@
+// Fixed render state, the paced two-pass anaglyph frame, and the grid drawn
+// at rest or exploding with its accumulation-buffer trail.
+#include "render.h"
+
+#include "field.h"
+
+#include <GL/glut.h>
+
+#include <chrono>
+#include <cstdint>
+#include <math.h>
+#include <thread>
+
+_viewParams ps;
+
+void init()
+{
+    glDisable(GL_DITHER);
+    glClearColor(0, 0, 0, 1);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+
+    const GLfloat ambient[] = {0.24f, 0.22f, 0.06f, 1.0f};
+    const GLfloat diffuse[] = {0.34f, 0.31f, 0.09f, 1.0f};
+    const GLfloat specular[] = {0.79f, 0.72f, 0.20f, 1.0f};
+    const GLfloat shininess[] = {83.2f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+
+    // Given under the identity modelview, so both lights ride with the
+    // camera: 5 above and 20 behind the eyes. Red for the left eye, green
+    // for the right.
+    const GLfloat position[] = {0, 5, 20, 1};
+    const GLfloat red[] = {1, 0, 0, 1};
+    const GLfloat green[] = {0, 1, 0, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, red);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, red);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, red);
+    glLightfv(GL_LIGHT1, GL_POSITION, position);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, green);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, green);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, green);
+    glEnable(GL_LIGHTING);
+
+    // The trail starts from whatever the new back buffer holds.
+    glClear(GL_ACCUM_BUFFER_BIT);
+    glAccum(GL_LOAD, 1.0f);
+
+    ps.eyeOffset = 1.0;
+    ps.focalDistance = 50.0;
+    ps.nearPlane = 4.0;
+    ps.farPlane = 100.0;
+}
+
+bool frameDue(int elapsedMs, int lastFrameMs)
+{
+    // Modular difference: the int clock wraps after about 24.8 days.
+    const std::uint32_t since =
+        static_cast<std::uint32_t>(elapsedMs) - static_cast<std::uint32_t>(lastFrameMs);
+    return since > FRAME_INTERVAL_MS;
+}
+
+float nextSpin(float rotA)
+{
+    rotA += SPIN_PER_FRAME;
+    if (rotA > 360) {
+        rotA = 0;
+    }
+    return rotA;
+}
+
+void aspectFactors(int width, int height, double& xScale, double& yScale)
+{
+    xScale = 1;
+    yScale = 1;
+    // A window with one side 0 keeps the factors 1 rather than divide by 0.
+    if (width == 0 || height == 0) {
+        return;
+    }
+    if (width < height) {
+        yScale = height / width;
+    } else if (height < width) {
+        xScale = width / height;
+    }
+}
+
+// Places a quad in flight or just home for this pass, moving it on in the
+// left-eye pass. The caller has pushed the modelview matrix.
+static void placeQuad(_quad& q, int col, int row, int eyeIndex)
+{
+    if (eyeIndex == 0) {
+        moveQuad(q);
+    }
+    // Drawn at the mirror image of its simulated offset through its home cell.
+    const float drawX = col - q.x;
+    const float drawY = row - q.y;
+    const float drawZ = -q.z;
+    if (!settleQuad(q, col, row)) {
+        // Tumble about the displaced centre, taken in the grid's plane.
+        const float pivotX = (25 - col) - drawX;
+        const float pivotY = (25 - row) - drawY;
+        glTranslatef(0.5f - pivotX, 0.5f - pivotY, 0);
+        glRotatef(q.rotX, 1, 0, 0);
+        glRotatef(q.rotY, 0, 1, 0);
+        glRotatef(q.rotZ, 0, 0, 1);
+        glTranslatef(pivotX - 0.5f, pivotY - 0.5f, 0);
+        if (eyeIndex == 0) {
+            spinQuad(q);
+        }
+    }
+    glTranslatef(drawX, drawY, drawZ);
+}
+
+// The 2,500 quads of one eye pass: wireframe at rest, solid and moving while
+// an explosion runs.
+static void drawGrid(int eyeIndex)
+{
+    const bool exploding = zarvMode;
+    for (int row = 0; row < GRID_SIZE; ++row) {
+        for (int col = 0; col < GRID_SIZE; ++col) {
+            if (exploding) {
+                glPushMatrix();
+                placeQuad(quads[col][row], col, row, eyeIndex);
+            }
+            glPolygonMode(GL_FRONT_AND_BACK, exploding ? GL_FILL : GL_LINE);
+            glBegin(GL_QUADS);
+            glNormal3f(0, 0, 1);
+            glVertex2f(col - 25.0f, row - 25.0f);
+            glVertex2f(col - 24.0f, row - 25.0f);
+            glVertex2f(col - 24.0f, row - 24.0f);
+            glVertex2f(col - 25.0f, row - 24.0f);
+            glEnd();
+            if (exploding) {
+                glPopMatrix();
+            }
+        }
+    }
+}
+
+// Blends this pass into the running trail and writes it back; the colour
+// mask keeps the write-back in the pass's own channel.
+static void applyTrail()
+{
+    const float blurAmount = 0.6f;
+    const float m = powf(blurAmount, 0.5f);
+    glAccum(GL_MULT, m);
+    glAccum(GL_ACCUM, 1 - m);
+    glAccum(GL_RETURN, 1.0f);
+}
+
+void drawFrame(float rotA)
+{
+    double xScale;
+    double yScale;
+    aspectFactors(ps.width, ps.height, xScale, yScale);
+    const double k = ps.nearPlane / ps.focalDistance;
+    const double halfExtent = 2 * PIXELS_PER_INCH;
+
+    for (int eyeIndex = 0; eyeIndex < 2; ++eyeIndex) {
+        // Lights are never turned off again; the colour mask separates the eyes.
+        glEnable(GL_LIGHT0 + eyeIndex);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        int offset;
+        if (eyeIndex == 0) {
+            offset = static_cast<int>(ps.eyeOffset);
+            glColorMask(GL_TRUE, GL_FALSE, GL_FALSE, GL_TRUE);
+        } else {
+            offset = static_cast<int>(-ps.eyeOffset);
+            glColorMask(GL_FALSE, GL_TRUE, GL_FALSE, GL_TRUE);
+        }
+
+        // Off-axis frustum: shifting it and the scene by the same offset puts
+        // zero parallax at the focal distance.
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum((ps.width / -halfExtent + offset) * k * xScale,
+                  (ps.width / halfExtent + offset) * k * xScale,
+                  (ps.height / -halfExtent) * k * yScale,
+                  (ps.height / halfExtent) * k * yScale, ps.nearPlane, ps.farPlane);
+
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(static_cast<float>(offset), 0, 0);
+        glTranslated(0, 0, -ps.focalDistance);
+        glRotatef(rotA, 0, 1, 0);
+
+        drawGrid(eyeIndex);
+
+        if (zarvMode) {
+            countQuadsHome();
+        }
+        if (zarvMode) {
+            applyTrail();
+        }
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void display()
+{
+    static int cTime = 0;
+    static float rotA = 0;
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!frameDue(glutGet(GLUT_ELAPSED_TIME), cTime)) {
+        return;
+    }
+    cTime = glutGet(GLUT_ELAPSED_TIME);
+    rotA = nextSpin(rotA);
+    drawFrame(rotA);
+    glutSwapBuffers();
+}

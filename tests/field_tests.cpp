@@ -1,0 +1,356 @@
+// The quad field: explosion start, flight, turn-back, settling and completion.
+#include "field.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The random draw a value came from, or -1 if it is no 15-bit draw.
+int drawOf(double unit)
+{
+    const double draw = unit * RAND15_MAX;
+    const long rounded = std::lround(draw);
+    return std::fabs(draw - rounded) < 1e-2 && rounded >= 0 && rounded <= RAND15_MAX
+               ? static_cast<int>(rounded)
+               : -1;
+}
+
+_quad homeQuad(int col, int row)
+{
+    _quad q{};
+    q.x = static_cast<float>(col);
+    q.y = static_cast<float>(row);
+    return q;
+}
+
+// Flies a quad until it settles; returns the frames taken, or -1 past maxFrames.
+long flyHome(_quad& q, int col, int row, long maxFrames)
+{
+    for (long frame = 1; frame <= maxFrames; ++frame) {
+        moveQuad(q);
+        if (settleQuad(q, col, row)) {
+            return frame;
+        }
+        spinQuad(q);
+    }
+    return -1;
+}
+
+void putAllHome()
+{
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            quads[col][row] = homeQuad(col, row);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(RandomSource, DrawsFifteenBitValuesReproduciblyFromASeed)
+{
+    srand15(1234);
+    std::vector<int> first;
+    int lowest = RAND15_MAX, highest = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int v = rand15();
+        if (i < 10) {
+            first.push_back(v);
+        }
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    }
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, RAND15_MAX);
+
+    srand15(1234);
+    for (int v : first) {
+        EXPECT_EQ(rand15(), v);
+    }
+    srand15(1235);
+    std::vector<int> other;
+    for (int i = 0; i < 10; ++i) {
+        other.push_back(rand15());
+    }
+    EXPECT_NE(other, first);
+}
+
+TEST(RandomSource, UnitValuesAreDrawsOver32767)
+{
+    srand15(99);
+    std::vector<int> draws;
+    for (int i = 0; i < 6; ++i) {
+        draws.push_back(rand15());
+    }
+    srand15(99);
+    for (int d : draws) {
+        EXPECT_DOUBLE_EQ(randUnit(), d / 32767.0);
+    }
+}
+
+TEST(ExplosionStart, PutsEveryQuadHomeWithFreshMotionAndSetsTheFlag)
+{
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            _quad& q = quads[col][row];
+            q.x = q.y = q.z = 77.0f;
+            q.bounced = true;
+        }
+    }
+    zarvMode = false;
+    initZarvFromSeed(4242);
+    EXPECT_TRUE(zarvMode);
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            const _quad& q = quads[col][row];
+            ASSERT_EQ(q.x, static_cast<float>(col));
+            ASSERT_EQ(q.y, static_cast<float>(row));
+            ASSERT_EQ(q.z, 0.0f);
+            ASSERT_FALSE(q.bounced);
+            for (float angle : {q.rotX, q.rotY, q.rotZ}) {
+                ASSERT_GE(angle, 1.0f);
+                ASSERT_LE(angle, 181.0f);
+                ASSERT_NE(drawOf((angle - 1.0) / 180.0), -1) << angle;
+            }
+            for (float v : {q.vx, q.vy, q.vz}) {
+                ASSERT_GE(v, -0.5f);
+                ASSERT_LE(v, 0.5f);
+                // The draw that gives 0.5 exactly is 16383.5: never zero.
+                ASSERT_NE(v, 0.0f);
+                ASSERT_NE(drawOf(v + 0.5), -1) << v;
+            }
+        }
+    }
+}
+
+TEST(ExplosionStart, DrawsSixValuesPerQuadRowByRowInFieldOrder)
+{
+    const unsigned seed = 31337;
+    initZarvFromSeed(seed);
+    srand15(seed);
+    for (int row = 0; row < GRID_SIZE; ++row) {
+        for (int col = 0; col < GRID_SIZE; ++col) {
+            const _quad& q = quads[col][row];
+            ASSERT_EQ(q.rotX, static_cast<float>(randUnit() * 180 + 1)) << col << "," << row;
+            ASSERT_EQ(q.rotY, static_cast<float>(randUnit() * 180 + 1));
+            ASSERT_EQ(q.rotZ, static_cast<float>(randUnit() * 180 + 1));
+            ASSERT_EQ(q.vx, static_cast<float>(randUnit() - 0.5));
+            ASSERT_EQ(q.vy, static_cast<float>(randUnit() - 0.5));
+            ASSERT_EQ(q.vz, static_cast<float>(randUnit() - 0.5));
+        }
+    }
+}
+
+TEST(ExplosionStart, SameSeedGivesTheSameExplosionAndAnotherSeedAnother)
+{
+    initZarvFromSeed(500);
+    std::vector<_quad> first(&quads[0][0], &quads[0][0] + QUAD_COUNT);
+    initZarvFromSeed(500);
+    EXPECT_EQ(std::memcmp(first.data(), &quads[0][0], sizeof quads), 0);
+    initZarvFromSeed(501);
+    EXPECT_NE(std::memcmp(first.data(), &quads[0][0], sizeof quads), 0);
+}
+
+TEST(ExplosionStart, InitQuadLeavesThePositionAlone)
+{
+    _quad q = homeQuad(3, 4);
+    q.z = 12.5f;
+    q.bounced = true;
+    initQuad(q);
+    EXPECT_EQ(q.x, 3.0f);
+    EXPECT_EQ(q.y, 4.0f);
+    EXPECT_EQ(q.z, 12.5f);
+    EXPECT_FALSE(q.bounced);
+}
+
+TEST(QuadMotion, BoxIsStrictAndFixedOnTheFirstQuadsHome)
+{
+    _quad q{};
+    q.x = 99.5f;
+    q.vx = 0.5f;
+    moveQuad(q);
+    EXPECT_EQ(q.x, 100.0f);
+    EXPECT_FALSE(q.bounced) << "exactly 100 is inside";
+    EXPECT_EQ(q.vx, 0.5f);
+
+    q = _quad{};
+    q.z = -100.0f;
+    q.vz = -0.00001f;
+    moveQuad(q);
+    EXPECT_TRUE(q.bounced) << "just past -100 is outside";
+    EXPECT_EQ(q.vz, 0.00001f);
+    EXPECT_LT(q.z, -100.0f) << "the position is not clamped";
+
+    // Column 49 has 51 units towards +x, column 0 has 100.
+    _quad right = homeQuad(49, 0);
+    right.vx = 0.5f;
+    int steps = 0;
+    while (!right.bounced) {
+        moveQuad(right);
+        ++steps;
+    }
+    EXPECT_EQ(steps, 103);
+    _quad left = homeQuad(49, 0);
+    left.vx = -0.5f;
+    steps = 0;
+    while (!left.bounced) {
+        moveQuad(left);
+        ++steps;
+    }
+    EXPECT_EQ(steps, 299);
+}
+
+TEST(QuadMotion, TurnsBackOnceWhenLeavingOnSeveralAxes)
+{
+    _quad q{};
+    q.x = 100.0f;
+    q.y = -100.0f;
+    q.z = 100.0f;
+    q.vx = 0.25f;
+    q.vy = -0.125f;
+    q.vz = 0.5f;
+    moveQuad(q);
+    EXPECT_TRUE(q.bounced);
+    EXPECT_EQ(q.vx, -0.25f);
+    EXPECT_EQ(q.vy, 0.125f);
+    EXPECT_EQ(q.vz, -0.5f);
+}
+
+TEST(QuadMotion, NeverSettlesBeforeTurningBack)
+{
+    _quad q = homeQuad(10, 20);
+    q.vx = 0.01f;
+    moveQuad(q);
+    EXPECT_FALSE(settleQuad(q, 10, 20));
+    EXPECT_EQ(q.vx, 0.01f);
+    EXPECT_NE(q.x, 10.0f);
+}
+
+TEST(QuadMotion, SettlingSnapsExactlyHomeAndStaysSettled)
+{
+    _quad q = homeQuad(7, 8);
+    q.x = 7.04f;
+    q.y = 7.96f;
+    q.z = -0.049f;
+    q.vx = q.vy = q.vz = 0.3f;
+    q.bounced = true;
+    ASSERT_TRUE(settleQuad(q, 7, 8));
+    EXPECT_EQ(q.x, 7.0f);
+    EXPECT_EQ(q.y, 8.0f);
+    EXPECT_EQ(q.z, 0.0f);
+    EXPECT_EQ(q.vx, 0.0f);
+    EXPECT_EQ(q.vy, 0.0f);
+    EXPECT_EQ(q.vz, 0.0f);
+    EXPECT_TRUE(q.bounced);
+    moveQuad(q);
+    EXPECT_TRUE(settleQuad(q, 7, 8));
+
+    _quad far = homeQuad(7, 8);
+    far.z = 0.06f;
+    far.bounced = true;
+    EXPECT_FALSE(settleQuad(far, 7, 8));
+    EXPECT_EQ(far.z, 0.06f);
+}
+
+TEST(QuadMotion, SpinAddsOneDegreePerAxisWithoutWrapping)
+{
+    _quad q{};
+    q.rotX = 359.5f;
+    q.rotY = 1.0f;
+    q.rotZ = 181.0f;
+    spinQuad(q);
+    EXPECT_EQ(q.rotX, 360.5f);
+    EXPECT_EQ(q.rotY, 2.0f);
+    EXPECT_EQ(q.rotZ, 182.0f);
+}
+
+TEST(QuadMotion, FastQuadComesHomeAfterTwiceItsOutwardFlight)
+{
+    _quad q = homeQuad(0, 0);
+    q.vx = 0.5f;
+    q.vy = -0.5f;
+    q.vz = 0.5f;
+    const long frames = flyHome(q, 0, 0, 10000);
+    EXPECT_NEAR(frames, 402, 2);
+    EXPECT_EQ(q.x, 0.0f);
+    EXPECT_TRUE(q.bounced);
+}
+
+TEST(QuadMotion, SlowestQuadComesHomeAfterMillionsOfFrames)
+{
+    const float slow = static_cast<float>(0.5 / 32767);
+    // From (49, 49) towards -x and -y there are 149 units, so z, with 100
+    // either way, reaches the box first: the longest flight there is.
+    for (float sign : {1.0f, -1.0f}) {
+        _quad q = homeQuad(49, 49);
+        q.vx = -slow;
+        q.vy = -slow;
+        q.vz = sign * slow;
+        q.rotX = q.rotY = q.rotZ = 181.0f;
+        const long frames = flyHome(q, 49, 49, 14000000);
+        ASSERT_GT(frames, 0) << "never came home";
+        // z reaches the box after about 6.55 million frames; the quad settles
+        // a little before its exact return.
+        EXPECT_GT(frames, 13000000);
+        EXPECT_LT(frames, 13200000);
+        EXPECT_EQ(q.x, 49.0f);
+        EXPECT_EQ(q.y, 49.0f);
+        EXPECT_EQ(q.z, 0.0f);
+        EXPECT_TRUE(std::isfinite(q.rotX));
+        EXPECT_GT(q.rotX, 13000000.0f) << "the spin kept counting";
+    }
+}
+
+TEST(Completion, ClearsTheFlagOnlyWhenAllQuadsAreExactlyHome)
+{
+    putAllHome();
+    quads[49][49].x = 49.00001f;
+    zarvMode = true;
+    countQuadsHome();
+    EXPECT_TRUE(zarvMode) << "2,499 home is not done";
+
+    quads[49][49].x = 49.0f;
+    quads[49][49].bounced = false;  // only positions count
+    countQuadsHome();
+    EXPECT_FALSE(zarvMode);
+}
+
+TEST(Completion, ExplosionFromAFixedSeedRunsToTheEnd)
+{
+    initZarvFromSeed(2026);
+    long frames = 0;
+    // The frame routine's order: motion in the left-eye pass, settle tests in
+    // both, a completion test after each.
+    while (zarvMode && frames < 20000000) {
+        ++frames;
+        for (int eye = 0; eye < 2 && zarvMode; ++eye) {
+            for (int row = 0; row < GRID_SIZE; ++row) {
+                for (int col = 0; col < GRID_SIZE; ++col) {
+                    _quad& q = quads[col][row];
+                    if (eye == 0) {
+                        moveQuad(q);
+                    }
+                    if (!settleQuad(q, col, row) && eye == 0) {
+                        spinQuad(q);
+                    }
+                }
+            }
+            countQuadsHome();
+            if (!zarvMode) {
+                EXPECT_EQ(eye, 0) << "ends at the test after a left-eye pass";
+            }
+        }
+    }
+    EXPECT_FALSE(zarvMode);
+    EXPECT_GT(frames, 400);
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            ASSERT_TRUE(quads[col][row].bounced);
+            ASSERT_EQ(quads[col][row].vx, 0.0f);
+        }
+    }
+}

@@ -1,0 +1,288 @@
+// Test support: Xvfb, openbox, child processes and pixel read-back.
+#include "xsession.h"
+
+#include <GL/gl.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+extern char** environ;
+
+static std::vector<pid_t> services;
+
+static void stopServices()
+{
+    for (auto it = services.rbegin(); it != services.rend(); ++it) {
+        kill(*it, SIGTERM);
+        int status;
+        waitpid(*it, &status, 0);
+    }
+    services.clear();
+}
+
+static void fail(const std::string& what)
+{
+    std::fprintf(stderr, "test setup: %s\n", what.c_str());
+    stopServices();
+    std::exit(2);
+}
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+pid_t spawn(const std::vector<std::string>& argv, bool quiet)
+{
+    std::vector<char*> args;
+    for (const auto& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        fail("cannot start " + argv[0]);
+    }
+    return pid;
+}
+
+bool waitExit(pid_t pid, int timeoutMs, int& status)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return true;
+        }
+        sleepMs(5);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+bool running(pid_t pid)
+{
+    int status;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+int run(const std::vector<std::string>& argv)
+{
+    const pid_t pid = spawn(argv);
+    int status;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void startXServer(int width, int height)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        fail("pipe");
+    }
+    // Xvfb inherits the pipe, picks a free display and writes its number there.
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    services.push_back(spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                              "-nolisten", "tcp", "-noreset"},
+                             true));
+    std::atexit(stopServices);
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        fail("Xvfb did not start");
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+static Display* display()
+{
+    static Display* dpy = nullptr;
+    if (dpy == nullptr) {
+        dpy = XOpenDisplay(nullptr);
+        if (dpy == nullptr) {
+            fail("cannot open the X display");
+        }
+    }
+    return dpy;
+}
+
+static bool waitFor(int timeoutMs, const std::function<bool()>& ready)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        sleepMs(20);
+    }
+    return true;
+}
+
+void startWindowManager()
+{
+    services.push_back(spawn({"openbox", "--sm-disable"}, true));
+    Display* dpy = display();
+    const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
+    const bool up = waitFor(10000, [&] {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format,
+                           &count, &after, &data);
+        const bool found = data != nullptr && count == 1;
+        if (data != nullptr) {
+            XFree(data);
+        }
+        return found;
+    });
+    if (!up) {
+        fail("openbox did not take the screen");
+    }
+}
+
+static Window searchTree(Display* dpy, Window w, const std::string& name)
+{
+    char* title = nullptr;
+    if (XFetchName(dpy, w, &title) != 0 && title != nullptr) {
+        const bool match = name == title;
+        XFree(title);
+        if (match) {
+            return w;
+        }
+    }
+    Window root, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &count) != 0) {
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+            found = searchTree(dpy, children[i], name);
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+    }
+    return found;
+}
+
+unsigned long findWindow(const std::string& name, int timeoutMs)
+{
+    Display* dpy = display();
+    Window found = 0;
+    waitFor(timeoutMs, [&] {
+        found = searchTree(dpy, DefaultRootWindow(dpy), name);
+        return found != 0;
+    });
+    return found;
+}
+
+void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height)
+{
+    Display* dpy = display();
+    XWindowAttributes attrs;
+    XGetWindowAttributes(dpy, window, &attrs);
+    Window child;
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    width = attrs.width;
+    height = attrs.height;
+}
+
+static int shiftOf(unsigned long mask)
+{
+    int shift = 0;
+    while (mask != 0 && (mask & 1) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+Picture grabScreen()
+{
+    Display* dpy = display();
+    XSync(dpy, False);
+    const int width = DisplayWidth(dpy, DefaultScreen(dpy));
+    const int height = DisplayHeight(dpy, DefaultScreen(dpy));
+    XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        fail("cannot read the screen");
+    }
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.rgb.resize(static_cast<size_t>(width) * height * 3);
+    const int rs = shiftOf(image->red_mask), gs = shiftOf(image->green_mask), bs = shiftOf(image->blue_mask);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long v = XGetPixel(image, x, y);
+            std::uint8_t* out = &p.rgb[(static_cast<size_t>(y) * width + x) * 3];
+            out[0] = static_cast<std::uint8_t>((v & image->red_mask) >> rs);
+            out[1] = static_cast<std::uint8_t>((v & image->green_mask) >> gs);
+            out[2] = static_cast<std::uint8_t>((v & image->blue_mask) >> bs);
+        }
+    }
+    XDestroyImage(image);
+    return p;
+}
+
+Picture readGlPixels(int width, int height)
+{
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.rgb.resize(static_cast<size_t>(width) * height * 3);
+    std::vector<std::uint8_t> rows(p.rgb.size());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    // GL counts rows from the bottom.
+    const size_t stride = static_cast<size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(&rows[(height - 1 - y) * stride], stride, &p.rgb[y * stride]);
+    }
+    return p;
+}
+
+PixelCounts countPixels(const Picture& p, int x0, int y0, int x1, int y1)
+{
+    PixelCounts c;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const std::uint8_t* px = p.at(x, y);
+            const bool r = px[0] > LIT;
+            const bool g = px[1] > LIT;
+            c.lit += r || g;
+            c.redOnly += r && !g;
+            c.greenOnly += g && !r;
+            c.both += r && g;
+        }
+    }
+    return c;
+}
+
+PixelCounts countPixels(const Picture& p)
+{
+    return countPixels(p, 0, 0, p.width, p.height);
+}

@@ -1,0 +1,62 @@
+// Test support: a private X server (Xvfb) with an optional window manager,
+// child processes, and pixels read back from the screen or a GL buffer.
+#ifndef ZARV_TESTS_XSESSION_H
+#define ZARV_TESTS_XSESSION_H
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// An RGB picture, rows top to bottom.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+
+    const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+// A channel counts as lit above this value (of 255).
+constexpr int LIT = 40;
+
+// What a picture shows, counted per pixel.
+struct PixelCounts {
+    long lit = 0;        // red or green lit
+    long redOnly = 0;    // red lit, green dark
+    long greenOnly = 0;  // green lit, red dark
+    long both = 0;       // red and green lit
+};
+PixelCounts countPixels(const Picture& p, int x0, int y0, int x1, int y1);
+PixelCounts countPixels(const Picture& p);
+
+// Starts Xvfb with one screen of the given size on a free display, points
+// DISPLAY at it, and stops it when the test program exits.
+void startXServer(int width, int height);
+// Starts openbox on that display and waits until it manages the screen.
+void startWindowManager();
+
+// Starts a program with the current environment; its output goes to the
+// test's own unless quiet. Aborts the test program if it cannot start.
+pid_t spawn(const std::vector<std::string>& argv, bool quiet = false);
+// Waits up to timeoutMs for the process to end. Returns false if it has not;
+// otherwise stores its waitpid status.
+bool waitExit(pid_t pid, int timeoutMs, int& status);
+// Whether the process is still running (and not a zombie).
+bool running(pid_t pid);
+// Runs a command to completion and returns its exit status, -1 if killed.
+int run(const std::vector<std::string>& argv);
+
+// The X window whose title is exactly name, or 0 if none within timeoutMs.
+unsigned long findWindow(const std::string& name, int timeoutMs);
+// The window's position on the root window and its size.
+void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height);
+// The whole screen as it is now.
+Picture grabScreen();
+// The current GL read buffer of the given size.
+Picture readGlPixels(int width, int height);
+
+void sleepMs(int ms);
+
+#endif

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs the Debian packages Zarv needs to build and run, and with --test
+# also what its tests need. Quiet and quick when everything is already there.
+set -eu
+
+packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
+if [ "${1:-}" = "--test" ]; then
+    packages="$packages googletest libgtest-dev libx11-dev xvfb xauth xdotool openbox"
+fi
+
+missing=""
+for p in $packages; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    case "$status" in
+        *" installed") ;;
+        *) missing="$missing $p" ;;
+    esac
+done
+[ -z "$missing" ] && exit 0
+
+if ! command -v apt-get >/dev/null 2>&1; then
+    echo "zarv: missing packages:$missing" >&2
+    echo "zarv: this script installs them with apt-get (Debian/Ubuntu); install their equivalents by hand." >&2
+    exit 1
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 || { echo "zarv: need root or sudo to install:$missing" >&2; exit 1; }
+    sudo="sudo"
+fi
+
+echo "zarv: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q >/dev/null
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q --no-install-recommends $missing >/dev/null
