@@ -1,0 +1,316 @@
+// The renderer drawing real frames with Mesa in a private X server, checked
+// by reading the pixels back.
+#include "field.h"
+#include "render.h"
+#include "support/xsession.h"
+
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// Makes the test window width x height and tells the renderer, as the
+// program's reshape callback does.
+void resize(int width, int height)
+{
+    glutReshapeWindow(width, height);
+    for (int i = 0; i < 200; ++i) {
+        glutMainLoopEvent();
+        if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) {
+            break;
+        }
+        sleepMs(5);
+    }
+    ASSERT_EQ(glutGet(GLUT_WINDOW_WIDTH), width);
+    ASSERT_EQ(glutGet(GLUT_WINDOW_HEIGHT), height);
+    // Mesa's software drawables take the new size at a swap.
+    glutSwapBuffers();
+    glViewport(0, 0, width, height);
+    ps.width = width;
+    ps.height = height;
+}
+
+Picture frame(float rotA)
+{
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawFrame(rotA);
+    return readGlPixels(ps.width, ps.height);
+}
+
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+};
+
+// Bounding box of the pixels lit in the given channel (0 red, 1 green).
+Box litBox(const Picture& p, int channel)
+{
+    Box b;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            if (p.at(x, y)[channel] > LIT) {
+                b.left = std::min(b.left, x);
+                b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y);
+                b.bottom = std::max(b.bottom, y);
+            }
+        }
+    }
+    return b;
+}
+
+// Total light in one channel. Mesa's visuals here are sRGB-capable and its
+// accumulation buffer works in linear light, so the stored values are decoded.
+double linearSum(const Picture& p, int channel)
+{
+    double sum = 0;
+    for (size_t i = channel; i < p.rgb.size(); i += 3) {
+        sum += std::pow((p.rgb[i] / 255.0 + 0.055) / 1.055, 2.4);
+    }
+    return sum;
+}
+
+// Every quad settled at home, as the motion leaves them.
+void settleAll()
+{
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            _quad& q = quads[col][row];
+            q = _quad{};
+            q.x = static_cast<float>(col);
+            q.y = static_cast<float>(row);
+            q.bounced = true;
+        }
+    }
+}
+
+// Every quad held still, shifted by dx scene units on screen.
+void parkAll(float dx)
+{
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            _quad& q = quads[col][row];
+            q = _quad{};
+            q.x = col - dx;
+            q.y = static_cast<float>(row);
+            q.bounced = true;
+        }
+    }
+    zarvMode = true;
+}
+
+class Renderer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        zarvMode = false;
+        resize(600, 600);
+        glClear(GL_ACCUM_BUFFER_BIT);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+    void TearDown() override { EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)); }
+};
+
+}  // namespace
+
+TEST_F(Renderer, GridAtRestFillsAnEighthOfTheWindowPerUnitAtTheFocalPlane)
+{
+    // 50 units at 8 px each: 400 px, centred in 600.
+    const Picture p = frame(0);
+    for (int channel : {0, 1}) {
+        const Box b = litBox(p, channel);
+        EXPECT_NEAR(b.left, 100, 2);
+        EXPECT_NEAR(b.right, 500, 2);
+        EXPECT_NEAR(b.top, 100, 2);
+        EXPECT_NEAR(b.bottom, 500, 2);
+    }
+}
+
+TEST_F(Renderer, EyesAgreeAtTheGridsPlaneAndDifferAwayFromIt)
+{
+    const PixelCounts flat = countPixels(frame(0));
+    ASSERT_GT(flat.lit, 20000);
+    EXPECT_LT(flat.redOnly + flat.greenOnly, flat.lit / 50) << "zero parallax at the focal plane";
+
+    // Turned 40 degrees, the grid's near and far edges leave the focal plane;
+    // near the spin axis the lines still lie on it.
+    const Picture turned = frame(40);
+    const PixelCounts axis = countPixels(turned, 290, 100, 310, 500);
+    const PixelCounts edges = countPixels(turned, 0, 0, 200, 600);
+    ASSERT_GT(axis.lit, 1000);
+    ASSERT_GT(edges.lit, 10000);
+    EXPECT_GT(axis.both, axis.lit * 6 / 10);
+    EXPECT_LT(edges.both, edges.lit / 4);
+    const PixelCounts all = countPixels(turned);
+    EXPECT_GT(all.redOnly, all.lit / 10);
+    EXPECT_GT(all.greenOnly, all.lit / 10);
+}
+
+TEST_F(Renderer, GridAtRestIsAWireframe)
+{
+    const Picture p = frame(0);
+    int litCentres = 0;
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            const int x = 100 + col * 8 + 4;
+            const int y = 500 - row * 8 - 4;
+            const std::uint8_t* px = p.at(x, y);
+            litCentres += px[0] > LIT || px[1] > LIT;
+        }
+    }
+    EXPECT_EQ(litCentres, 0);
+}
+
+TEST_F(Renderer, IntegerAspectFactorHalvesTheGridOnAWindowOfTwentyOneToNine)
+{
+    resize(800, 450);  // 16:9, factor 1
+    const Box wide = litBox(frame(0), 0);
+    EXPECT_NEAR(wide.right - wide.left, 400, 3);
+    EXPECT_NEAR(wide.bottom - wide.top, 400, 3);
+
+    resize(1050, 450);  // 21:9, factor 2
+    const Box wider = litBox(frame(0), 0);
+
+    EXPECT_NEAR(wider.right - wider.left, 200, 3);
+    EXPECT_NEAR(wider.bottom - wider.top, 400, 3);
+
+    resize(450, 1050);
+    const Box tall = litBox(frame(0), 1);
+    EXPECT_NEAR(tall.right - tall.left, 400, 3);
+    EXPECT_NEAR(tall.bottom - tall.top, 200, 3);
+}
+
+TEST_F(Renderer, WindowWithoutAreaDrawsNothingAndDoesNotFail)
+{
+    resize(300, 300);
+    ps.width = 0;
+    ps.height = 0;
+    EXPECT_EQ(countPixels(frame(0)).lit, 0);
+    // The one GL error the frame cannot avoid: a frustum of zero width.
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_VALUE));
+    while (glGetError() != GL_NO_ERROR) {
+    }
+
+    ps.width = 300;
+    ps.height = 0;
+    frame(0);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    ps.width = 0;
+    ps.height = 300;
+    frame(0);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+// Cells whose centre shows anything at all in red.
+int cellsShowing(const Picture& p)
+{
+    int count = 0;
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            count += p.at(100 + col * 8 + 4, 500 - row * 8 - 4)[0] > 5;
+        }
+    }
+    return count;
+}
+
+TEST_F(Renderer, FirstExplodingFrameDrawsSolidQuadsNoneAtHome)
+{
+    ASSERT_EQ(cellsShowing(frame(0)), 0);
+    initZarvFromSeed(77);
+    // The trail shows about a quarter of the new frame over the cleared
+    // accumulation buffer: any light at all counts.
+    const Picture p = frame(0);
+    EXPECT_GT(cellsShowing(p), QUAD_COUNT / 4) << "filled, not outlines";
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            const _quad& q = quads[col][row];
+            ASSERT_FALSE(q.x == col && q.y == row && q.z == 0.0f) << col << "," << row;
+        }
+    }
+    EXPECT_TRUE(zarvMode);
+}
+
+TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
+{
+    initZarvFromSeed(1999);
+    Picture p;
+    for (int i = 0; i < 40; ++i) {
+        p = frame(0);
+    }
+    const PixelCounts flying = countPixels(p);
+    ASSERT_GT(flying.lit, 20000);
+    EXPECT_GT(flying.redOnly, flying.lit / 20);
+    EXPECT_GT(flying.greenOnly, flying.lit / 50);
+
+    // All settled but one, which keeps the explosion going far off screen.
+    glClear(GL_ACCUM_BUFFER_BIT);
+    settleAll();
+    quads[0][0].x = -99.0f;
+    quads[0][0].vx = 0.0f;
+    zarvMode = true;
+    for (int i = 0; i < 20; ++i) {
+        p = frame(0);
+    }
+    ASSERT_TRUE(zarvMode);
+    const PixelCounts home = countPixels(p, 100, 100, 500, 500);
+    EXPECT_GT(home.lit, 150000) << "settled quads are drawn solid";
+    EXPECT_GT(home.both, home.lit * 95 / 100);
+}
+
+TEST_F(Renderer, TrailKeepsLightWhereNoQuadIsAndFadesEachFrame)
+{
+    parkAll(-20.0f);  // drawn 20 units right of home
+    for (int i = 0; i < 30; ++i) {
+        frame(0);
+    }
+    parkAll(-1000.0f);  // nothing left on screen
+    Picture p = frame(0);
+    double red = linearSum(p, 0);
+    double green = linearSum(p, 1);
+    ASSERT_GT(countPixels(p).lit, 20000) << "the trail shows where the quads were";
+    for (int i = 0; i < 4; ++i) {
+        p = frame(0);
+        const double nextRed = linearSum(p, 0);
+        const double nextGreen = linearSum(p, 1);
+        // Red keeps sqrt(0.6) of itself a frame; green, over a buffer still
+        // dark in green during the red pass, 0.6.
+        EXPECT_NEAR(nextRed / red, 0.7746, 0.02);
+        EXPECT_NEAR(nextGreen / green, 0.6, 0.05) << "dim green rounds coarsely";
+        red = nextRed;
+        green = nextGreen;
+    }
+}
+
+TEST_F(Renderer, LastQuadHomeEndsTheExplosionAfterTheLeftEyePass)
+{
+    const Picture rest = frame(0);
+    settleAll();
+    zarvMode = true;
+    const Picture last = frame(0);
+    EXPECT_FALSE(zarvMode);
+    // The left eye still drew the solid settled quads, without trail; the
+    // right eye was already the wireframe.
+    EXPECT_GT(cellsShowing(last), QUAD_COUNT * 9 / 10);
+    for (size_t i = 1; i < rest.rgb.size(); i += 3) {
+        ASSERT_EQ(last.rgb[i], rest.rgb[i]) << "green pixel " << i / 3;
+    }
+    const Picture after = frame(0);
+    EXPECT_EQ(after.rgb, rest.rgb) << "the wireframe again";
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    startXServer(1280, 1100);
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH);
+    glutInitWindowSize(600, 600);
+    glutCreateWindow("renderer under test");
+    glutDisplayFunc([] {});
+    init();
+    return RUN_ALL_TESTS();
+}
