@@ -1,12 +1,14 @@
 #!/bin/sh
 # Installs the Debian packages Zarv needs to build and run, and with --test
-# also what its tests need. Quiet and quick when everything is already there.
+# also what its tests need (--capture: what the screenshot script needs). Quiet and quick when everything is already there.
 set -eu
 
 packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
-if [ "${1:-}" = "--test" ]; then
-    packages="$packages googletest libgtest-dev libx11-dev xvfb xauth xdotool openbox"
-fi
+test_packages="googletest libgtest-dev libx11-dev xvfb xdotool openbox"
+case "${1:-}" in
+    --test) packages="$packages $test_packages" ;;
+    --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick" ;;
+esac
 
 missing=""
 for p in $packages; do

@@ -1,0 +1,114 @@
+// The real zarv binary on Xvfb under openbox, driven with xdotool and
+// checked by the pixels on screen.
+#include "support/xsession.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+namespace {
+
+constexpr int SCREEN_WIDTH = 800;
+constexpr int SCREEN_HEIGHT = 600;
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pid = spawn({ZARV_BINARY});
+        window = findWindow("Zarv 1.0", 10000);
+        ASSERT_NE(window, 0ul) << "no window titled Zarv 1.0";
+        // Until openbox has made it full screen and the first frames are up.
+        sleepMs(1500);
+    }
+    void TearDown() override
+    {
+        if (pid > 0 && running(pid)) {
+            kill(pid, SIGKILL);
+            int status;
+            waitpid(pid, &status, 0);
+        }
+    }
+
+    // Presses and releases keys or buttons through the X server, as a user would.
+    static void xdotool(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ASSERT_EQ(run(argv), 0);
+    }
+
+    void expectEndsWithStatusZeroOnEsc()
+    {
+        xdotool({"key", "Escape"});
+        int status = 0;
+        ASSERT_TRUE(waitExit(pid, 3000, status)) << "still running 3 s after Esc";
+        pid = 0;
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+
+    pid_t pid = 0;
+    unsigned long window = 0;
+};
+
+}  // namespace
+
+TEST_F(App, OpensOneFullScreenWindowShowingTheSpinningAnaglyphGrid)
+{
+    int x, y, width, height;
+    windowGeometry(window, x, y, width, height);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(width, SCREEN_WIDTH);
+    EXPECT_EQ(height, SCREEN_HEIGHT);
+
+    const Picture first = grabScreen();
+    EXPECT_GT(countPixels(first).lit, 5000);
+    // Along the spin axis the grid stays in the focal plane: 400 px tall,
+    // centred, with the red and green lines on top of each other.
+    const PixelCounts axis = countPixels(first, 395, 100, 405, 500);
+    EXPECT_GT(axis.lit, 200);
+    EXPECT_GT(axis.both, axis.lit / 2);
+    EXPECT_EQ(countPixels(first, 395, 0, 405, 95).lit, 0);
+    EXPECT_EQ(countPixels(first, 395, 505, 405, SCREEN_HEIGHT).lit, 0);
+
+    sleepMs(500);
+    EXPECT_NE(grabScreen().rgb, first.rgb) << "the grid spins";
+}
+
+TEST_F(App, OrdinaryKeysChangeNothingAndEscQuitsWithStatusZero)
+{
+    xdotool({"key", "a", "A", "q", "Q", "1", "space", "Return", "F1", "Left"});
+    sleepMs(500);
+    ASSERT_TRUE(running(pid));
+    const PixelCounts counts = countPixels(grabScreen());
+    EXPECT_LT(counts.lit, 60000) << "still the wireframe, no explosion";
+    expectEndsWithStatusZeroOnEsc();
+}
+
+TEST_F(App, ClickExplodesTheGridIntoSolidQuadsAndAnotherRestartsIt)
+{
+    const PixelCounts rest = countPixels(grabScreen());
+    xdotool({"mousemove", "400", "300", "click", "1"});
+    sleepMs(1000);
+    const PixelCounts exploding = countPixels(grabScreen());
+    EXPECT_GT(exploding.lit, rest.lit * 3);
+    EXPECT_GT(exploding.redOnly, exploding.lit / 20);
+    EXPECT_GT(exploding.greenOnly, exploding.lit / 50);
+
+    xdotool({"click", "3"});
+    sleepMs(800);
+    ASSERT_TRUE(running(pid));
+    EXPECT_GT(countPixels(grabScreen()).lit, rest.lit * 3);
+    expectEndsWithStatusZeroOnEsc();
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    startXServer(SCREEN_WIDTH, SCREEN_HEIGHT);
+    startWindowManager();
+    return RUN_ALL_TESTS();
+}
