@@ -6,6 +6,11 @@
 
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -103,6 +108,20 @@ TEST_F(App, ClickExplodesTheGridIntoSolidQuadsAndAnotherRestartsIt)
     ASSERT_TRUE(running(pid));
     EXPECT_GT(countPixels(grabScreen()).lit, rest.lit * 3);
     expectEndsWithStatusZeroOnEsc();
+}
+
+TEST(AppWithoutDisplay, ExitsNonZeroWithGlutsMessage)
+{
+    const std::string errorFile = "/tmp/zarv-no-display-" + std::to_string(getpid());
+    const pid_t pid = spawn({ZARV_BINARY}, {"DISPLAY=:4711"}, errorFile);
+    int status = 0;
+    ASSERT_TRUE(waitExit(pid, 5000, status)) << "hangs without a display";
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by a signal";
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    std::ifstream in(errorFile);
+    const std::string message((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(message.find("failed to open display ':4711'"), std::string::npos) << message;
+    std::remove(errorFile.c_str());
 }
 
 int main(int argc, char** argv)

@@ -36,7 +36,7 @@ Picture frame(float rotA)
 {
     glClear(GL_COLOR_BUFFER_BIT);
     drawFrame(rotA);
-    return readGlPixels(ps.width, ps.height);
+    return readGlPixels(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
 }
 
 struct Box {
@@ -259,6 +259,26 @@ TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
     const PixelCounts home = countPixels(p, 100, 100, 500, 500);
     EXPECT_GT(home.lit, 150000) << "settled quads are drawn solid";
     EXPECT_GT(home.both, home.lit * 95 / 100);
+}
+
+TEST_F(Renderer, AnglesGrownOverTheLongestExplosionStillDraw)
+{
+    // After about 13.1 million frames of tumbling.
+    parkAll(0.5f);
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            _quad& q = quads[col][row];
+            q.rotX = 13100181.0f + col;
+            q.rotY = 13100181.0f + row;
+            q.rotZ = 13100181.0f;
+        }
+    }
+    Picture p;
+    for (int i = 0; i < 10; ++i) {
+        p = frame(0);
+    }
+    EXPECT_GT(countPixels(p).lit, 20000);
+    EXPECT_EQ(quads[0][0].rotX, 13100191.0f) << "a degree a frame at that size";
 }
 
 TEST_F(Renderer, TrailKeepsLightWhereNoQuadIsAndFadesEachFrame)

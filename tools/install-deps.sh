@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
-test_packages="googletest libgtest-dev libx11-dev xvfb xdotool openbox"
+test_packages="googletest libgtest-dev libx11-dev xvfb xdotool openbox valgrind"
 case "${1:-}" in
     --test) packages="$packages $test_packages" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick" ;;

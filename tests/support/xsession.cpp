@@ -43,26 +43,49 @@ void sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-pid_t spawn(const std::vector<std::string>& argv, bool quiet)
+static pid_t spawnWith(const std::vector<std::string>& argv, bool quiet, const std::vector<std::string>& extraEnv,
+                       const std::string& errorFile)
 {
     std::vector<char*> args;
     for (const auto& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
+    // The added variables come first, so they win over inherited ones.
+    std::vector<char*> env;
+    for (const auto& e : extraEnv) {
+        env.push_back(const_cast<char*>(e.c_str()));
+    }
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (quiet) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    } else if (!errorFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         fail("cannot start " + argv[0]);
     }
     return pid;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, bool quiet)
+{
+    return spawnWith(argv, quiet, {}, "");
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+            const std::string& errorFile)
+{
+    return spawnWith(argv, false, extraEnv, errorFile);
 }
 
 bool waitExit(pid_t pid, int timeoutMs, int& status)
@@ -208,6 +231,45 @@ void windowGeometry(unsigned long window, int& x, int& y, int& width, int& heigh
     XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
     width = attrs.width;
     height = attrs.height;
+}
+
+void setFullScreen(unsigned long window, bool on)
+{
+    Display* dpy = display();
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? 1 : 0;  // add or remove
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False));
+    event.xclient.data.l[3] = 1;  // from a normal application
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(dpy);
+}
+
+void resizeWindow(unsigned long window, int width, int height)
+{
+    Display* dpy = display();
+    XResizeWindow(dpy, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XFlush(dpy);
+}
+
+long residentKiB(pid_t pid)
+{
+    FILE* status = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (status == nullptr) {
+        return -1;
+    }
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return kib;
 }
 
 static int shiftOf(unsigned long mask)

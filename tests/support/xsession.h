@@ -40,6 +40,10 @@ void startWindowManager();
 // Starts a program with the current environment; its output goes to the
 // test's own unless quiet. Aborts the test program if it cannot start.
 pid_t spawn(const std::vector<std::string>& argv, bool quiet = false);
+// The same with variables added to its environment ("NAME=value") and its
+// standard error written to errorFile.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+            const std::string& errorFile);
 // Waits up to timeoutMs for the process to end. Returns false if it has not;
 // otherwise stores its waitpid status.
 bool waitExit(pid_t pid, int timeoutMs, int& status);
@@ -52,6 +56,12 @@ int run(const std::vector<std::string>& argv);
 unsigned long findWindow(const std::string& name, int timeoutMs);
 // The window's position on the root window and its size.
 void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height);
+// Asks the window manager to make the window full screen or not.
+void setFullScreen(unsigned long window, bool on);
+// Asks for a new window size.
+void resizeWindow(unsigned long window, int width, int height);
+// Resident memory of a process, KiB.
+long residentKiB(pid_t pid);
 // The whole screen as it is now.
 Picture grabScreen();
 // The current GL read buffer of the given size.
