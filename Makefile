@@ -5,7 +5,7 @@ BUILD ?= build
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test soak build configure deps test-deps screenshots clean
+.PHONY: all run test soak bench lint package build configure deps test-deps screenshots clean
 
 all: build
 
@@ -37,9 +37,27 @@ soak: test-deps configure
 	@cmake --build $(BUILD) --parallel --target storm_tests
 	ZARV_STORM_SECONDS=600 $(BUILD)/tests/storm_tests
 
+# Frame rate, frame cost, start-up and CPU figures; see docs/performance.md.
+bench:
+	@tools/install-deps.sh --bench
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) --parallel --target field_bench frame_cost run_binary
+	bench/run.sh $(BUILD)
+
+# clang-format, clang-tidy and cppcheck over the whole tree.
+lint:
+	@tools/install-deps.sh --lint
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_BENCH=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+	@cmake --build $(BUILD) --parallel
+	tools/lint.sh $(BUILD)
+
+# The Debian package, build/zarv_1.0_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 screenshots: build
 	@tools/install-deps.sh --capture
-	tools/capture-screenshots.sh $(BUILD)/zarv docs
+	tools/capture-screenshots.sh $(BUILD)/zarv docs data/zarv.png
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize

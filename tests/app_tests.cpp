@@ -18,7 +18,7 @@ constexpr int SCREEN_WIDTH = 800;
 constexpr int SCREEN_HEIGHT = 600;
 
 class App : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         pid = spawn({ZARV_BINARY});

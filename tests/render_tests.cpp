@@ -101,7 +101,7 @@ void parkAll(float dx)
 }
 
 class Renderer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         zarvMode = false;

@@ -66,11 +66,12 @@ std::vector<std::string> stormKeys()
     for (int f = 1; f <= 12; ++f) {
         keys.push_back("F" + std::to_string(f));
     }
-    for (const char* k : {"space", "Return", "Tab", "BackSpace", "Delete", "Insert", "Home", "End", "Prior",
-                          "Next", "Left", "Right", "Up", "Down", "minus", "equal", "bracketleft",
-                          "bracketright", "semicolon", "apostrophe", "comma", "period", "slash", "backslash",
-                          "grave", "ctrl+c", "ctrl+q", "shift+Tab", "Shift_L", "Control_R", "Caps_Lock",
-                          "KP_Enter", "KP_5", "Num_Lock", "Pause", "Menu"}) {
+    for (const char* k : {"space",     "Return",     "Tab",    "BackSpace", "Delete",      "Insert",
+                          "Home",      "End",        "Prior",  "Next",      "Left",        "Right",
+                          "Up",        "Down",       "minus",  "equal",     "bracketleft", "bracketright",
+                          "semicolon", "apostrophe", "comma",  "period",    "slash",       "backslash",
+                          "grave",     "ctrl+c",     "ctrl+q", "shift+Tab", "Shift_L",     "Control_R",
+                          "Caps_Lock", "KP_Enter",   "KP_5",   "Num_Lock",  "Pause",       "Menu"}) {
         keys.emplace_back(k);
     }
     return keys;
@@ -135,11 +136,27 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
             xdotool({"mousemove", px, py, "click", button});
             break;
         case 2:  // clicks less than a millisecond apart
-            xdotool({"mousemove", px, py, "click", "--repeat", std::to_string(2 + pick(8)), "--delay", "0", button});
+            xdotool({"mousemove",
+                     px,
+                     py,
+                     "click",
+                     "--repeat",
+                     std::to_string(2 + pick(8)),
+                     "--delay",
+                     "0",
+                     button});
             break;
         case 3:
-            xdotool({"mousemove", px, py, "mousedown", button, "mousemove", std::to_string(x + pick(w)),
-                     std::to_string(y + pick(h)), "mouseup", button});
+            xdotool({"mousemove",
+                     px,
+                     py,
+                     "mousedown",
+                     button,
+                     "mousemove",
+                     std::to_string(x + pick(w)),
+                     std::to_string(y + pick(h)),
+                     "mouseup",
+                     button});
             break;
         case 4:
         case 5:
@@ -147,7 +164,10 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
             break;
         case 6:
         case 7:
-            xdotool({"key", "--delay", "0", keys[pick(static_cast<int>(keys.size()))],
+            xdotool({"key",
+                     "--delay",
+                     "0",
+                     keys[pick(static_cast<int>(keys.size()))],
                      keys[pick(static_cast<int>(keys.size()))]});
             break;
         default:
@@ -195,8 +215,13 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
 
     std::printf("storm: %.0f s, %ld actions, %llu frames swapped, resident memory %ld KiB at start, "
                 "%ld KiB after warm-up, %ld KiB peak after, %ld KiB at the end\n",
-                seconds(), actions, static_cast<unsigned long long>(swaps), startKiB, warmKiB,
-                peakAfterWarmKiB, endKiB);
+                seconds(),
+                actions,
+                static_cast<unsigned long long>(swaps),
+                startKiB,
+                warmKiB,
+                peakAfterWarmKiB,
+                endKiB);
     EXPECT_EQ(stalls, 0);
     // Window buffers of the last size stay allocated; anything more is growth.
     EXPECT_LT(endKiB - warmKiB, 16 * 1024) << "resident memory grew";

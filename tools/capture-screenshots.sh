@@ -1,11 +1,13 @@
 #!/bin/sh
 # Captures the README's pictures from the real program on a private Xvfb
 # with openbox: the grid at rest, and the same run shortly after a click.
-# Usage: tools/capture-screenshots.sh path/to/zarv output-directory
+# With an icon path, also cuts the desktop icon (256 x 256) from the latter.
+# Usage: tools/capture-screenshots.sh path/to/zarv output-directory [icon.png]
 set -eu
 
 zarv=${1:?usage: $0 path/to/zarv output-directory}
 out=${2:?usage: $0 path/to/zarv output-directory}
+icon=${3:-}
 mkdir -p "$out"
 
 fifo=$(mktemp -u)
@@ -32,3 +34,7 @@ xwd -root -silent | convert xwd:- "$out/explosion.png"
 xdotool key Escape
 wait $zarv_pid
 echo "wrote $out/grid-at-rest.png and $out/explosion.png"
+if [ -n "$icon" ]; then
+    convert "$out/explosion.png" -gravity center -crop 400x400+0+0 +repage -resize 256x256 "$icon"
+    echo "wrote $icon"
+fi

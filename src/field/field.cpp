@@ -59,8 +59,8 @@ void moveQuad(_quad& q)
     q.y += q.vy;
     q.z += q.vz;
     // Not clamped: the quad retraces its outward path step for step.
-    if (q.x > LIMIT_BOX || q.x < -LIMIT_BOX || q.y > LIMIT_BOX || q.y < -LIMIT_BOX ||
-        q.z > LIMIT_BOX || q.z < -LIMIT_BOX) {
+    if (q.x > LIMIT_BOX || q.x < -LIMIT_BOX || q.y > LIMIT_BOX || q.y < -LIMIT_BOX || q.z > LIMIT_BOX ||
+        q.z < -LIMIT_BOX) {
         q.vx = -q.vx;
         q.vy = -q.vy;
         q.vz = -q.vz;
@@ -70,8 +70,8 @@ void moveQuad(_quad& q)
 
 bool settleQuad(_quad& q, int col, int row)
 {
-    if (q.bounced && std::fabs(q.y - row) < SETTLE_TOLERANCE &&
-        std::fabs(q.x - col) < SETTLE_TOLERANCE && std::fabs(q.z) < SETTLE_TOLERANCE) {
+    if (q.bounced && std::fabs(q.y - row) < SETTLE_TOLERANCE && std::fabs(q.x - col) < SETTLE_TOLERANCE &&
+        std::fabs(q.z) < SETTLE_TOLERANCE) {
         q.vx = q.vy = q.vz = 0.0f;
         q.x = static_cast<float>(col);
         q.y = static_cast<float>(row);

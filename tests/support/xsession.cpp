@@ -17,8 +17,6 @@
 #include <functional>
 #include <thread>
 
-extern char** environ;
-
 static std::vector<pid_t> services;
 
 static void stopServices()
@@ -43,16 +41,18 @@ void sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-static pid_t spawnWith(const std::vector<std::string>& argv, bool quiet, const std::vector<std::string>& extraEnv,
-                       const std::string& errorFile)
+static pid_t spawnWith(const std::vector<std::string>& argv, bool quiet,
+                       const std::vector<std::string>& extraEnv, const std::string& errorFile)
 {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const auto& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
     // The added variables come first, so they win over inherited ones.
     std::vector<char*> env;
+    env.reserve(extraEnv.size());
     for (const auto& e : extraEnv) {
         env.push_back(const_cast<char*>(e.c_str()));
     }
@@ -122,8 +122,15 @@ void startXServer(int width, int height)
     }
     // Xvfb inherits the pipe, picks a free display and writes its number there.
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    services.push_back(spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                              "-nolisten", "tcp", "-noreset"},
+    services.push_back(spawn({"Xvfb",
+                              "-displayfd",
+                              std::to_string(fds[1]),
+                              "-screen",
+                              "0",
+                              screen,
+                              "-nolisten",
+                              "tcp",
+                              "-noreset"},
                              true));
     std::atexit(stopServices);
     close(fds[1]);
@@ -173,8 +180,18 @@ void startWindowManager()
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format,
-                           &count, &after, &data);
+        XGetWindowProperty(dpy,
+                           DefaultRootWindow(dpy),
+                           check,
+                           0,
+                           1,
+                           False,
+                           XA_WINDOW,
+                           &type,
+                           &format,
+                           &count,
+                           &after,
+                           &data);
         const bool found = data != nullptr && count == 1;
         if (data != nullptr) {
             XFree(data);

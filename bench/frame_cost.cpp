@@ -1,0 +1,82 @@
+// Cost of one drawn frame with Mesa on a private Xvfb, split into the two
+// eye passes and the trail's accumulation-buffer work. The GL pipeline is
+// finished between sections so each is timed on its own.
+// Usage: frame_cost WIDTH HEIGHT  (prints: rest_ms exploding_ms trail_ms swap_ms)
+#include "field.h"
+#include "render.h"
+#include "support/xsession.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+static double medianMs(int runs, const std::function<void()>& section)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        glFinish();
+        const auto begin = std::chrono::steady_clock::now();
+        section();
+        glFinish();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT\n");
+        return 2;
+    }
+    const int width = std::atoi(argv[1]);
+    const int height = std::atoi(argv[2]);
+    startXServer(width, height);
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH);
+    glutInitWindowSize(width, height);
+    glutCreateWindow("frame cost");
+    glutDisplayFunc([] {});
+    for (int i = 0; i < 20; ++i) {
+        glutMainLoopEvent();
+    }
+    glutSwapBuffers();
+    init();
+    glViewport(0, 0, width, height);
+    ps.width = width;
+    ps.height = height;
+
+    const int runs = 41;
+    float rotA = 0;
+    const double rest = medianMs(runs, [&] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawFrame(rotA = nextSpin(rotA));
+    });
+    initZarvFromSeed(7);
+    const double exploding = medianMs(runs, [&] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawFrame(rotA = nextSpin(rotA));
+    });
+    // The trail's share: the same six accumulation-buffer operations alone.
+    const float m = powf(0.6f, 0.5f);
+    const double trail = medianMs(runs, [&] {
+        for (int eye = 0; eye < 2; ++eye) {
+            glColorMask(eye == 0, eye == 1, GL_FALSE, GL_TRUE);
+            glAccum(GL_MULT, m);
+            glAccum(GL_ACCUM, 1 - m);
+            glAccum(GL_RETURN, 1.0f);
+        }
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    });
+    const double swap = medianMs(runs, [] { glutSwapBuffers(); });
+    std::printf("%.2f %.2f %.2f %.2f\n", rest, exploding, trail, swap);
+    return 0;
+}

@@ -1,0 +1,91 @@
+// Runs the real, unmodified zarv on a private Xvfb with openbox and measures
+// it from outside: buffer swaps through a preloaded counter, CPU time from
+// /proc. Usage: run_binary WIDTH HEIGHT
+// Prints: startup_ms rest_fps exploding_fps rest_cpu_percent
+#include "support/xsession.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+static std::uint64_t readSwaps(const std::string& path)
+{
+    std::uint64_t swaps = 0;
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(&swaps), sizeof swaps);
+    return swaps;
+}
+
+// User plus system CPU time of a process, seconds.
+static double cpuSeconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 1; i <= 15 && in >> field; ++i) {
+        if (i == 14) {
+            utime = std::stoull(field);
+        } else if (i == 15) {
+            stime = std::stoull(field);
+        }
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+static double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT\n");
+        return 2;
+    }
+    const int width = std::atoi(argv[1]);
+    const int height = std::atoi(argv[2]);
+    startXServer(width, height);
+    startWindowManager();
+
+    const std::string swapFile = "/tmp/zarv-bench-swaps-" + std::to_string(getpid());
+    std::remove(swapFile.c_str());
+    const double start = now();
+    const pid_t pid =
+        spawn({ZARV_BINARY}, {"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile}, "");
+    while (readSwaps(swapFile) == 0 && now() - start < 20) {
+        usleep(500);
+    }
+    const double startupMs = (now() - start) * 1000;
+
+    // Let openbox's full-screen request settle before measuring.
+    sleepMs(1500);
+    const double window = 4.0;
+    std::uint64_t swaps = readSwaps(swapFile);
+    double cpu = cpuSeconds(pid);
+    double t = now();
+    sleepMs(static_cast<int>(window * 1000));
+    const double restFps = static_cast<double>(readSwaps(swapFile) - swaps) / (now() - t);
+    const double restCpu = (cpuSeconds(pid) - cpu) / (now() - t) * 100;
+
+    run({"xdotool", "mousemove", std::to_string(width / 2), std::to_string(height / 2), "click", "1"});
+    sleepMs(300);
+    swaps = readSwaps(swapFile);
+    t = now();
+    sleepMs(static_cast<int>(window * 1000));
+    const double explodingFps = static_cast<double>(readSwaps(swapFile) - swaps) / (now() - t);
+
+    kill(pid, SIGTERM);
+    int status;
+    waitpid(pid, &status, 0);
+    std::remove(swapFile.c_str());
+    std::printf("%.0f %.1f %.1f %.0f\n", startupMs, restFps, explodingFps, restCpu);
+    return 0;
+}

@@ -1,0 +1,66 @@
+#!/bin/sh
+# Builds the Debian package from the build tree, checks its fields and
+# contents, then unpacks it into a scratch root and runs the installed
+# program on a private Xvfb under openbox until Esc ends it.
+# Usage: package_test.sh BUILD_DIR
+set -eu
+build=${1:?usage: $0 BUILD_DIR}
+work=$(mktemp -d)
+pids=""
+trap 'kill $pids 2>/dev/null || true; rm -rf "$work"' EXIT
+fail() { echo "package test: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/out" >/dev/null)
+deb=$(ls "$work"/out/zarv_1.0_*.deb) || fail "no zarv_1.0_*.deb"
+
+[ "$(dpkg-deb -f "$deb" Package)" = zarv ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = 1.0 ] || fail "version"
+[ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "section"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libglut3.12; do
+    echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
+done
+echo "$depends" | grep -Eq 'gtest|benchmark|libx11-dev' && fail "Depends has build-only packages: $depends"
+
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
+cat >"$work/expected" <<'LIST'
+./usr/bin/zarv
+./usr/share/applications/zarv.desktop
+./usr/share/icons/hicolor/256x256/apps/zarv.png
+./usr/share/man/man6/zarv.6
+./usr/share/metainfo/io.github.zarv.zarv.metainfo.xml
+LIST
+diff -u "$work/expected" "$work/files" >&2 || fail "unexpected contents"
+
+# apt would find everything the package depends on.
+apt-get install -s -q "$deb" >/dev/null 2>&1 || fail "apt cannot install it: $(apt-get install -s "$deb" 2>&1 | tail -3)"
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/zarv.6" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man page warnings: $warnings"
+if command -v appstreamcli >/dev/null 2>&1; then
+    appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.zarv.zarv.metainfo.xml" >/dev/null ||
+        fail "metainfo does not validate"
+fi
+if command -v desktop-file-validate >/dev/null 2>&1; then
+    desktop-file-validate "$root/usr/share/applications/zarv.desktop" || fail "desktop file does not validate"
+fi
+
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids="$!"
+read -r number <"$work/display"
+export DISPLAY=":$number"
+openbox --sm-disable >/dev/null 2>&1 &
+pids="$pids $!"
+sleep 1
+"$root/usr/bin/zarv" &
+zarv=$!
+timeout 10 xdotool search --sync --name '^Zarv 1\.0$' >/dev/null || fail "installed zarv opened no window"
+sleep 1
+xdotool key Escape
+status=0
+wait "$zarv" || status=$?
+[ "$status" -eq 0 ] || fail "installed zarv ended with status $status"
+echo "package test: $(basename "$deb") passed"
