@@ -2,6 +2,7 @@
 // settle tests and completion tests over all 2,500 quads, as the frame
 // routine runs them in its two eye passes.
 #include "field.h"
+#include "support/field_pass.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,19 +10,8 @@ static void explodingFrameWork(benchmark::State& state)
 {
     initZarvFromSeed(2026);
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-        for (int eye = 0; eye < 2; ++eye) {
-            for (int row = 0; row < GRID_SIZE; ++row) {
-                for (int col = 0; col < GRID_SIZE; ++col) {
-                    _quad& q = quads[col][row];
-                    if (eye == 0) {
-                        moveQuad(q);
-                    }
-                    if (!settleQuad(q, col, row) && eye == 0) {
-                        spinQuad(q);
-                    }
-                }
-            }
-            countQuadsHome();
+        for (int eye = 0; eye < 2 && zarvMode; ++eye) {
+            fieldPass(eye);
         }
         if (!zarvMode) {
             initZarvFromSeed(2026);

@@ -15,14 +15,6 @@
 #include <fstream>
 #include <string>
 
-static std::uint64_t readSwaps(const std::string& path)
-{
-    std::uint64_t swaps = 0;
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(&swaps), sizeof swaps);
-    return swaps;
-}
-
 // User plus system CPU time of a process, seconds.
 static double cpuSeconds(pid_t pid)
 {
@@ -60,7 +52,7 @@ int main(int argc, char** argv)
     const double start = now();
     const pid_t pid =
         spawn({ZARV_BINARY}, {"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile}, "");
-    while (readSwaps(swapFile) == 0 && now() - start < 20) {
+    while (swapCount(swapFile) == 0 && now() - start < 20) {
         usleep(500);
     }
     const double startupMs = (now() - start) * 1000;
@@ -68,19 +60,19 @@ int main(int argc, char** argv)
     // Let openbox's full-screen request settle before measuring.
     sleepMs(1500);
     const double window = 4.0;
-    std::uint64_t swaps = readSwaps(swapFile);
+    std::uint64_t swaps = swapCount(swapFile);
     double cpu = cpuSeconds(pid);
     double t = now();
     sleepMs(static_cast<int>(window * 1000));
-    const double restFps = static_cast<double>(readSwaps(swapFile) - swaps) / (now() - t);
+    const double restFps = static_cast<double>(swapCount(swapFile) - swaps) / (now() - t);
     const double restCpu = (cpuSeconds(pid) - cpu) / (now() - t) * 100;
 
     run({"xdotool", "mousemove", std::to_string(width / 2), std::to_string(height / 2), "click", "1"});
     sleepMs(300);
-    swaps = readSwaps(swapFile);
+    swaps = swapCount(swapFile);
     t = now();
     sleepMs(static_cast<int>(window * 1000));
-    const double explodingFps = static_cast<double>(readSwaps(swapFile) - swaps) / (now() - t);
+    const double explodingFps = static_cast<double>(swapCount(swapFile) - swaps) / (now() - t);
 
     kill(pid, SIGTERM);
     int status;

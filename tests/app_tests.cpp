@@ -126,8 +126,5 @@ TEST(AppWithoutDisplay, ExitsNonZeroWithGlutsMessage)
 
 int main(int argc, char** argv)
 {
-    ::testing::InitGoogleTest(&argc, argv);
-    startXServer(SCREEN_WIDTH, SCREEN_HEIGHT);
-    startWindowManager();
-    return RUN_ALL_TESTS();
+    return runTestsOnDesktop(argc, argv, SCREEN_WIDTH, SCREEN_HEIGHT);
 }

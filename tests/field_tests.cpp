@@ -1,5 +1,6 @@
 // The quad field: explosion start, flight, turn-back, settling and completion.
 #include "field.h"
+#include "support/field_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -333,23 +334,10 @@ TEST(Completion, ExplosionFromAFixedSeedRunsToTheEnd)
 {
     initZarvFromSeed(2026);
     long frames = 0;
-    // The frame routine's order: motion in the left-eye pass, settle tests in
-    // both, a completion test after each.
     while (zarvMode && frames < 20000000) {
         ++frames;
         for (int eye = 0; eye < 2 && zarvMode; ++eye) {
-            for (int row = 0; row < GRID_SIZE; ++row) {
-                for (int col = 0; col < GRID_SIZE; ++col) {
-                    _quad& q = quads[col][row];
-                    if (eye == 0) {
-                        moveQuad(q);
-                    }
-                    if (!settleQuad(q, col, row) && eye == 0) {
-                        spinQuad(q);
-                    }
-                }
-            }
-            countQuadsHome();
+            fieldPass(eye);
             if (!zarvMode) {
                 EXPECT_EQ(eye, 0) << "ends at the test after a left-eye pass";
             }

@@ -36,14 +36,6 @@ std::string tempFile(const char* name)
     return std::string(path) + "-" + name;
 }
 
-std::uint64_t readSwaps(const std::string& path)
-{
-    std::uint64_t swaps = 0;
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(&swaps), sizeof swaps);
-    return swaps;
-}
-
 void xdotool(const std::vector<std::string>& args)
 {
     std::vector<std::string> argv{"xdotool"};
@@ -116,7 +108,7 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     const std::vector<std::pair<int, int>> sizes = {{1, 1}, {600, 200}, {200, 600}, {333, 777}, {2, 500}};
     bool fullScreen = true;
     long actions = 0;
-    std::uint64_t lastSwaps = readSwaps(swapFile);
+    std::uint64_t lastSwaps = swapCount(swapFile);
     int stalls = 0;
 
     const auto begin = std::chrono::steady_clock::now();
@@ -188,7 +180,7 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
         if (seconds() >= nextCheck) {
             nextCheck += 2;
             ASSERT_TRUE(running(pid)) << "died after " << actions << " actions";
-            const std::uint64_t swaps = readSwaps(swapFile);
+            const std::uint64_t swaps = swapCount(swapFile);
             // Exploding frames are slow in software GL; two seconds without a
             // single swap is a hang.
             stalls += swaps == lastSwaps;
@@ -206,7 +198,7 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     setFullScreen(window, true);
     sleepMs(500);
     const long endKiB = residentKiB(pid);
-    const std::uint64_t swaps = readSwaps(swapFile);
+    const std::uint64_t swaps = swapCount(swapFile);
     xdotool({"key", "Escape"});
     int status = 0;
     ASSERT_TRUE(waitExit(pid, 5000, status)) << "still running 5 s after Esc";
@@ -236,8 +228,5 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
 
 int main(int argc, char** argv)
 {
-    ::testing::InitGoogleTest(&argc, argv);
-    startXServer(SCREEN_WIDTH, SCREEN_HEIGHT);
-    startWindowManager();
-    return RUN_ALL_TESTS();
+    return runTestsOnDesktop(argc, argv, SCREEN_WIDTH, SCREEN_HEIGHT);
 }

@@ -1,6 +1,9 @@
 // Test support: Xvfb, openbox, child processes and pixel read-back.
 #include "xsession.h"
 
+// Before Xlib, whose macros (None, Bool, Status) would break it.
+#include <gtest/gtest.h>
+
 #include <GL/gl.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -14,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -201,6 +205,22 @@ void startWindowManager()
     if (!up) {
         fail("openbox did not take the screen");
     }
+}
+
+int runTestsOnDesktop(int argc, char** argv, int width, int height)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    startXServer(width, height);
+    startWindowManager();
+    return RUN_ALL_TESTS();
+}
+
+std::uint64_t swapCount(const std::string& file)
+{
+    std::uint64_t swaps = 0;
+    std::ifstream in(file, std::ios::binary);
+    in.read(reinterpret_cast<char*>(&swaps), sizeof swaps);
+    return swaps;
 }
 
 static Window searchTree(Display* dpy, Window w, const std::string& name)

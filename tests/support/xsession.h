@@ -36,6 +36,13 @@ PixelCounts countPixels(const Picture& p);
 void startXServer(int width, int height);
 // Starts openbox on that display and waits until it manages the screen.
 void startWindowManager();
+// Runs the test program's tests on a private X server of the given size
+// with openbox managing it; returns RUN_ALL_TESTS's result.
+int runTestsOnDesktop(int argc, char** argv, int width, int height);
+
+// Frames swapped so far by a program run with the preloaded swap counter
+// (LD_PRELOAD of swap_counter, ZARV_SWAP_COUNT_FILE=file); 0 before its first.
+std::uint64_t swapCount(const std::string& file);
 
 // Starts a program with the current environment; its output goes to the
 // test's own unless quiet. Aborts the test program if it cannot start.
