@@ -85,15 +85,16 @@ void settleAll()
     }
 }
 
-// Every quad held still, shifted by dx scene units on screen.
-void parkAll(float dx)
+// Every quad held still in flight, drawn shifted by (dx, dy) scene units:
+// the mirror image of its simulated offset.
+void parkAll(float dx, float dy = 0)
 {
     for (int col = 0; col < GRID_SIZE; ++col) {
         for (int row = 0; row < GRID_SIZE; ++row) {
             _quad& q = quads[col][row];
             q = _quad{};
             q.x = col - dx;
-            q.y = static_cast<float>(row);
+            q.y = row - dy;
             q.bounced = true;
         }
     }
@@ -221,9 +222,14 @@ TEST_F(Renderer, FirstExplodingFrameDrawsSolidQuadsNoneAtHome)
 {
     ASSERT_EQ(cellsShowing(frame(0)), 0);
     initZarvFromSeed(77);
+    const _quad before = quads[12][34];
     // The trail shows about a quarter of the new frame over the cleared
     // accumulation buffer: any light at all counts.
     const Picture p = frame(0);
+    // One step of flight and tumbling per frame, not one per eye pass.
+    EXPECT_EQ(quads[12][34].x, before.x + before.vx);
+    EXPECT_EQ(quads[12][34].z, before.z + before.vz);
+    EXPECT_EQ(quads[12][34].rotY, before.rotY + 1.0f);
     EXPECT_GT(cellsShowing(p), QUAD_COUNT / 4) << "filled, not outlines";
     for (int col = 0; col < GRID_SIZE; ++col) {
         for (int row = 0; row < GRID_SIZE; ++row) {
@@ -261,6 +267,22 @@ TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
     EXPECT_GT(home.both, home.lit * 95 / 100);
 }
 
+TEST_F(Renderer, QuadsInFlightAreDrawnAtTheMirrorImageOfTheirOffset)
+{
+    // Simulated 10 units towards -x and 5 towards +y of home: drawn 10
+    // units right and 5 down, 8 px a unit.
+    parkAll(10.0f, -5.0f);
+    Picture p;
+    for (int i = 0; i < 20; ++i) {
+        p = frame(0);
+    }
+    const Box b = litBox(p, 0);
+    EXPECT_NEAR(b.left, 180, 2);
+    EXPECT_NEAR(b.right, 580, 2);
+    EXPECT_NEAR(b.top, 140, 2);
+    EXPECT_NEAR(b.bottom, 540, 2);
+}
+
 TEST_F(Renderer, AnglesGrownOverTheLongestExplosionStillDraw)
 {
     // After about 13.1 million frames of tumbling.
@@ -283,7 +305,7 @@ TEST_F(Renderer, AnglesGrownOverTheLongestExplosionStillDraw)
 
 TEST_F(Renderer, TrailKeepsLightWhereNoQuadIsAndFadesEachFrame)
 {
-    parkAll(-20.0f);  // drawn 20 units right of home
+    parkAll(-20.0f);  // drawn 20 units left of home
     for (int i = 0; i < 30; ++i) {
         frame(0);
     }
