@@ -13,6 +13,10 @@
 
 _viewParams ps;
 
+// Column and row of the cell whose corner sits on the spin axis: the grid is
+// drawn centred on it.
+static const int GRID_CENTRE = GRID_SIZE / 2;
+
 void init()
 {
     glDisable(GL_DITHER);
@@ -104,13 +108,14 @@ static void placeQuad(_quad& q, int col, int row, int eyeIndex)
     const float drawZ = -q.z;
     if (!settleQuad(q, col, row)) {
         // Tumble about the displaced centre, taken in the grid's plane.
-        const float pivotX = (25 - col) - drawX;
-        const float pivotY = (25 - row) - drawY;
+        const float pivotX = (GRID_CENTRE - col) - drawX;
+        const float pivotY = (GRID_CENTRE - row) - drawY;
         glTranslatef(0.5f - pivotX, 0.5f - pivotY, 0);
         glRotatef(q.rotX, 1, 0, 0);
         glRotatef(q.rotY, 0, 1, 0);
         glRotatef(q.rotZ, 0, 0, 1);
         glTranslatef(pivotX - 0.5f, pivotY - 0.5f, 0);
+        // After the rotations: the right eye sees it a degree further on.
         if (eyeIndex == 0) {
             spinQuad(q);
         }
@@ -129,13 +134,15 @@ static void drawGrid(int eyeIndex)
                 glPushMatrix();
                 placeQuad(quads[col][row], col, row, eyeIndex);
             }
+            const int x = col - GRID_CENTRE;
+            const int y = row - GRID_CENTRE;
             glPolygonMode(GL_FRONT_AND_BACK, exploding ? GL_FILL : GL_LINE);
             glBegin(GL_QUADS);
             glNormal3f(0, 0, 1);
-            glVertex2f(col - 25.0f, row - 25.0f);
-            glVertex2f(col - 24.0f, row - 25.0f);
-            glVertex2f(col - 24.0f, row - 24.0f);
-            glVertex2f(col - 25.0f, row - 24.0f);
+            glVertex2f(x, y);
+            glVertex2f(x + 1, y);
+            glVertex2f(x + 1, y + 1);
+            glVertex2f(x, y + 1);
             glEnd();
             if (exploding) {
                 glPopMatrix();
