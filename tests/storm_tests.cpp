@@ -116,6 +116,7 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     };
     double nextCheck = 2;
+    double nextReport = 60;
     while (seconds() < stormSeconds()) {
         int x, y, w, h;
         windowGeometry(window, x, y, w, h);
@@ -191,6 +192,15 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
                 warmKiB = kib;
             } else if (warmKiB >= 0) {
                 peakAfterWarmKiB = std::max(peakAfterWarmKiB, kib);
+            }
+            // A long run shows its memory's course a minute at a time.
+            if (seconds() >= nextReport) {
+                nextReport += 60;
+                std::printf("storm: at %.0f s, %llu frames swapped, resident memory %ld KiB\n",
+                            seconds(),
+                            static_cast<unsigned long long>(swaps),
+                            kib);
+                std::fflush(stdout);
             }
         }
     }
