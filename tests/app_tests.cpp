@@ -41,6 +41,8 @@ class App : public ::testing::Test {
   protected:
     void SetUp() override
     {
+        // The previous test's window may still be on its way out.
+        ASSERT_TRUE(waitWindowGone("Zarv 1.0", 5000));
         pid = spawn({ZARV_BINARY});
         window = findWindow("Zarv 1.0", 10000);
         ASSERT_NE(window, 0ul) << "no window titled Zarv 1.0";

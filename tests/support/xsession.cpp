@@ -150,6 +150,19 @@ void startXServer(int width, int height)
     setenv("DISPLAY", (":" + number).c_str(), 1);
 }
 
+static int (*defaultXErrorHandler)(Display*, XErrorEvent*) = nullptr;
+
+// Other clients' windows can be destroyed between listing them and asking
+// about them (a program quitting, openbox dropping its frame); the request
+// then fails and the caller sees the failure. Anything else is a fault.
+static int onXError(Display* dpy, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow) {
+        return 0;
+    }
+    return defaultXErrorHandler(dpy, error);
+}
+
 static Display* display()
 {
     static Display* dpy = nullptr;
@@ -158,6 +171,7 @@ static Display* display()
         if (dpy == nullptr) {
             fail("cannot open the X display");
         }
+        defaultXErrorHandler = XSetErrorHandler(onXError);
     }
     return dpy;
 }
@@ -259,13 +273,22 @@ unsigned long findWindow(const std::string& name, int timeoutMs)
     return found;
 }
 
+bool waitWindowGone(const std::string& name, int timeoutMs)
+{
+    Display* dpy = display();
+    return waitFor(timeoutMs, [&] { return searchTree(dpy, DefaultRootWindow(dpy), name) == 0; });
+}
+
 void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height)
 {
     Display* dpy = display();
-    XWindowAttributes attrs;
-    XGetWindowAttributes(dpy, window, &attrs);
+    XWindowAttributes attrs{};
     Window child;
-    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    x = y = 0;
+    if (XGetWindowAttributes(dpy, window, &attrs) == 0 ||
+        !XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child)) {
+        x = y = -1;  // the window is gone
+    }
     width = attrs.width;
     height = attrs.height;
 }

@@ -61,7 +61,10 @@ int run(const std::vector<std::string>& argv);
 
 // The X window whose title is exactly name, or 0 if none within timeoutMs.
 unsigned long findWindow(const std::string& name, int timeoutMs);
-// The window's position on the root window and its size.
+// Whether no window has that title any more within timeoutMs.
+bool waitWindowGone(const std::string& name, int timeoutMs);
+// The window's position on the root window and its size; -1, -1, 0, 0 if
+// it no longer exists.
 void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height);
 // Asks the window manager to make the window full screen or not.
 void setFullScreen(unsigned long window, bool on);
