@@ -120,6 +120,7 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     while (seconds() < stormSeconds()) {
         int x, y, w, h;
         windowGeometry(window, x, y, w, h);
+        ASSERT_GT(w, 0) << "the window is gone after " << actions << " actions";
         const std::string px = std::to_string(x + pick(w));
         const std::string py = std::to_string(y + pick(h));
         const std::string button = std::to_string(1 + pick(7));
