@@ -46,8 +46,12 @@ class App : public ::testing::Test {
         pid = spawn({ZARV_BINARY});
         window = findWindow("Zarv 1.0", 10000);
         ASSERT_NE(window, 0ul) << "no window titled Zarv 1.0";
-        // Until openbox has made it full screen and the first frames are up.
-        sleepMs(1500);
+        // Until openbox has made it full screen (the first test checks that
+        // it did) and frames at that size are up.
+        for (int waited = 0; waited < 5000 && !fullScreen(); waited += 50) {
+            sleepMs(50);
+        }
+        sleepMs(500);
     }
     void TearDown() override
     {
@@ -56,6 +60,13 @@ class App : public ::testing::Test {
             int status;
             waitpid(pid, &status, 0);
         }
+    }
+
+    bool fullScreen() const
+    {
+        int x, y, width, height;
+        windowGeometry(window, x, y, width, height);
+        return x == 0 && y == 0 && width == SCREEN_WIDTH && height == SCREEN_HEIGHT;
     }
 
     // Presses and releases keys or buttons through the X server, as a user would.
