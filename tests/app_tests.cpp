@@ -43,7 +43,7 @@ class App : public ::testing::Test {
     {
         // The previous test's window may still be on its way out.
         ASSERT_TRUE(waitWindowGone("Zarv 1.0", 5000));
-        pid = spawn({ZARV_BINARY});
+        pid = spawn({ZARV_BINARY}, environment(), "");
         window = findWindow("Zarv 1.0", 10000);
         ASSERT_NE(window, 0ul) << "no window titled Zarv 1.0";
         // Until openbox has made it full screen (the first test checks that
@@ -61,6 +61,8 @@ class App : public ::testing::Test {
             waitpid(pid, &status, 0);
         }
     }
+
+    virtual std::vector<std::string> environment() const { return {}; }
 
     bool fullScreen() const
     {
@@ -139,6 +141,39 @@ TEST_F(App, ClickExplodesTheGridIntoSolidQuadsAndAnotherRestartsIt)
     EXPECT_GT(countPixels(grabScreen()).lit, EXPLODING_LIT);
     expectEndsWithStatusZeroOnEsc();
 }
+
+// On a display whose GLX has no accumulation buffers, as Xwayland's, with
+// framebuffer objects or (true) without.
+class AppWithoutAccumulationVisuals : public App, public ::testing::WithParamInterface<bool> {
+  protected:
+    std::vector<std::string> environment() const override
+    {
+        std::vector<std::string> env{"LD_PRELOAD=" HIDE_ACCUM};
+        if (GetParam()) {
+            env.push_back(std::string("MESA_EXTENSION_OVERRIDE=") + NO_FRAMEBUFFER_OBJECTS);
+        }
+        return env;
+    }
+};
+
+TEST_P(AppWithoutAccumulationVisuals, ShowsTheGridAndExplodesWithTheTrail)
+{
+    ASSERT_TRUE(fullScreen());
+    EXPECT_GT(rowsWithBothEyesOnAxis(grabScreen(), 105, 495), 390 * 9 / 10);
+    xdotool({"mousemove", "400", "300", "click", "1"});
+    sleepMs(1000);
+    const Picture p = grabScreen();
+    EXPECT_GT(countPixels(p).lit, EXPLODING_LIT);
+    // The solid quads are lit brightly; only the fading trail leaves dim red.
+    long dimRed = 0;
+    for (size_t i = 0; i < p.rgb.size(); i += 3) {
+        dimRed += p.rgb[i] > 0 && p.rgb[i] <= LIT;
+    }
+    EXPECT_GT(dimRed, 10000) << "no trail";
+    expectEndsWithStatusZeroOnEsc();
+}
+
+INSTANTIATE_TEST_SUITE_P(KeptBuffer, AppWithoutAccumulationVisuals, ::testing::Bool());
 
 TEST(AppWithoutDisplay, ExitsNonZeroWithGlutsMessage)
 {

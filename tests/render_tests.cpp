@@ -1,5 +1,6 @@
 // The renderer drawing real frames with Mesa in a private X server, checked
 // by reading the pixels back.
+#include "accum.h"
 #include "field.h"
 #include "render.h"
 #include "support/xsession.h"
@@ -342,6 +343,38 @@ TEST_F(Renderer, LastQuadHomeEndsTheExplosionAfterTheLeftEyePass)
     }
     const Picture after = frame(0);
     EXPECT_EQ(after.rgb, rest.rgb) << "the wireframe again";
+}
+
+TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsTheVisualsOwn)
+{
+    const Picture rest = frame(0);
+    std::vector<Picture> visual;
+    initZarvFromSeed(4242);
+    for (int i = 0; i < 30; ++i) {
+        visual.push_back(frame(0.5f * i));
+    }
+    for (AccumKind kind : {ACCUM_FRAMEBUFFER, ACCUM_MEMORY}) {
+        accumUse(kind);
+        ASSERT_EQ(accumKind(), kind);
+        zarvMode = false;
+        EXPECT_EQ(frame(0).rgb, rest.rgb);
+        initZarvFromSeed(4242);
+        for (int i = 0; i < 30; ++i) {
+            const Picture p = frame(0.5f * i);
+            long sum = 0;
+            int worst = 0;
+            for (size_t j = 0; j < p.rgb.size(); ++j) {
+                const int d = std::abs(p.rgb[j] - visual[i].rgb[j]);
+                sum += d;
+                worst = std::max(worst, d);
+            }
+            // Mesa keeps 15-bit signed values and the kept buffers 16-bit
+            // unsigned ones, rounded elsewhere: a level here and there.
+            EXPECT_LT(static_cast<double>(sum) / p.rgb.size(), 0.35) << "kind " << kind << ", frame " << i;
+            EXPECT_LE(worst, 3) << "kind " << kind << ", frame " << i;
+        }
+    }
+    accumUse(ACCUM_VISUAL);
 }
 
 int main(int argc, char** argv)

@@ -2,6 +2,7 @@
 // at rest or exploding with its accumulation-buffer trail.
 #include "render.h"
 
+#include "accum.h"
 #include "field.h"
 
 #include <GL/glut.h>
@@ -53,8 +54,9 @@ void init()
     glEnable(GL_LIGHTING);
 
     // The trail starts from whatever the new back buffer holds.
-    glClear(GL_ACCUM_BUFFER_BIT);
-    glAccum(GL_LOAD, 1.0f);
+    accumSetUp();
+    accumClear();
+    accum(GL_LOAD, 1.0f);
 
     ps.eyeOffset = 1.0;
     ps.focalDistance = 50.0;
@@ -157,9 +159,9 @@ static void applyTrail()
 {
     const float blurAmount = 0.6f;
     const float m = powf(blurAmount, 0.5f);
-    glAccum(GL_MULT, m);
-    glAccum(GL_ACCUM, 1 - m);
-    glAccum(GL_RETURN, 1.0f);
+    accum(GL_MULT, m);
+    accum(GL_ACCUM, 1 - m);
+    accum(GL_RETURN, 1.0f);
 }
 
 void drawFrame(float rotA)

@@ -40,6 +40,9 @@ void startWindowManager();
 // with openbox managing it; returns RUN_ALL_TESTS's result.
 int runTestsOnDesktop(int argc, char** argv, int width, int height);
 
+// For MESA_EXTENSION_OVERRIDE: a driver without framebuffer objects.
+constexpr const char* NO_FRAMEBUFFER_OBJECTS = "-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object";
+
 // Frames swapped so far by a program run with the preloaded swap counter
 // (LD_PRELOAD of swap_counter, ZARV_SWAP_COUNT_FILE=file); 0 before its first.
 std::uint64_t swapCount(const std::string& file);

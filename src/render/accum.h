@@ -1,0 +1,33 @@
+// The accumulation buffer behind the motion trail: the visual's own where it
+// has one, otherwise one the program keeps (Xwayland, XQuartz and some
+// Windows drivers offer none).
+#ifndef ZARV_ACCUM_H
+#define ZARV_ACCUM_H
+
+#include <GL/glut.h>
+
+// Where the accumulation buffer lives.
+enum AccumKind {
+    ACCUM_VISUAL,       // the visual's own, through glAccum
+    ACCUM_FRAMEBUFFER,  // a 16-bit texture in a framebuffer object, on the GPU
+    ACCUM_MEMORY,       // 16 bits per channel in memory, via glReadPixels and glDrawPixels
+};
+
+// Chooses once: the visual's own buffer if the current context has one, else
+// a framebuffer object where the driver has them, else memory.
+void accumSetUp();
+// Uses the given kind from now on, over a cleared buffer; for measuring and
+// comparing them. Needs a current context that can do it.
+void accumUse(AccumKind kind);
+AccumKind accumKind();
+
+// glClear(GL_ACCUM_BUFFER_BIT) on the chosen buffer.
+void accumClear();
+// glAccum on the chosen buffer, for GL_LOAD, GL_MULT, GL_ACCUM and GL_RETURN,
+// by OpenGL's rules: all but GL_RETURN act on every channel, and GL_RETURN
+// writes through the colour mask. Values from 0 to 1. A kept buffer covers
+// the window (the size in ps) and works in linear light on an sRGB-capable
+// visual, as Mesa's own does.
+void accum(GLenum op, GLfloat value);
+
+#endif
