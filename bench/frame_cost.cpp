@@ -1,7 +1,9 @@
 // Cost of one drawn frame with Mesa on a private Xvfb, split into the two
 // eye passes and the trail's accumulation-buffer work. The GL pipeline is
 // finished between sections so each is timed on its own.
-// Usage: frame_cost WIDTH HEIGHT  (prints: rest_ms exploding_ms trail_ms swap_ms)
+// Usage: frame_cost WIDTH HEIGHT [visual|framebuffer|memory]
+// (the accumulation buffer used; prints: rest_ms exploding_ms trail_ms swap_ms)
+#include "accum.h"
 #include "field.h"
 #include "render.h"
 #include "support/xsession.h"
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 static double medianMs(int runs, const std::function<void()>& section)
@@ -33,10 +36,11 @@ static double medianMs(int runs, const std::function<void()>& section)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT [visual|framebuffer|memory]\n");
         return 2;
     }
+    const std::string kind = argc == 4 ? argv[3] : "visual";
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
     startXServer(width, height);
@@ -53,6 +57,7 @@ int main(int argc, char** argv)
     glViewport(0, 0, width, height);
     ps.width = width;
     ps.height = height;
+    accumUse(kind == "framebuffer" ? ACCUM_FRAMEBUFFER : kind == "memory" ? ACCUM_MEMORY : ACCUM_VISUAL);
 
     const int runs = 41;
     float rotA = 0;
@@ -70,9 +75,9 @@ int main(int argc, char** argv)
     const double trail = medianMs(runs, [&] {
         for (int eye = 0; eye < 2; ++eye) {
             glColorMask(eye == 0, eye == 1, GL_FALSE, GL_TRUE);
-            glAccum(GL_MULT, m);
-            glAccum(GL_ACCUM, 1 - m);
-            glAccum(GL_RETURN, 1.0f);
+            accum(GL_MULT, m);
+            accum(GL_ACCUM, 1 - m);
+            accum(GL_RETURN, 1.0f);
         }
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     });

@@ -1,6 +1,9 @@
 // Runs the real, unmodified zarv on a private Xvfb with openbox and measures
 // it from outside: buffer swaps through a preloaded counter, CPU time from
-// /proc. Usage: run_binary WIDTH HEIGHT
+// /proc. Usage: run_binary WIDTH HEIGHT [visual|framebuffer|memory]
+// The last picks the accumulation buffer: the visual's own, or with
+// accumulation visuals hidden as on Xwayland, the program's framebuffer
+// object, or with framebuffer objects hidden too, its memory buffer.
 // Prints: startup_ms rest_fps exploding_fps rest_cpu_percent
 #include "support/xsession.h"
 
@@ -14,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 // User plus system CPU time of a process, seconds.
 static double cpuSeconds(pid_t pid)
@@ -38,10 +42,11 @@ static double now()
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT [visual|framebuffer|memory]\n");
         return 2;
     }
+    const std::string kind = argc == 4 ? argv[3] : "visual";
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
     startXServer(width, height);
@@ -50,8 +55,14 @@ int main(int argc, char** argv)
     const std::string swapFile = "/tmp/zarv-bench-swaps-" + std::to_string(getpid());
     std::remove(swapFile.c_str());
     const double start = now();
-    const pid_t pid =
-        spawn({ZARV_BINARY}, {"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile}, "");
+    std::vector<std::string> env{"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile};
+    if (kind != "visual") {
+        env[0] += " " HIDE_ACCUM;
+    }
+    if (kind == "memory") {
+        env.push_back(std::string("MESA_EXTENSION_OVERRIDE=") + NO_FRAMEBUFFER_OBJECTS);
+    }
+    const pid_t pid = spawn({ZARV_BINARY}, env, "");
     while (swapCount(swapFile) == 0 && now() - start < 20) {
         usleep(500);
     }
