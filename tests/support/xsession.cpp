@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -191,31 +190,26 @@ static bool waitFor(int timeoutMs, const std::function<bool()>& ready)
 void startWindowManager()
 {
     services.push_back(spawn({"openbox", "--sm-disable"}, true));
+    // openbox announces itself before it has finished starting (on a fresh
+    // system it first rebuilds fontconfig's cache), and what a window asks
+    // for meanwhile is lost. It is running once it frames a probe window.
     Display* dpy = display();
-    const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
-    const bool up = waitFor(10000, [&] {
-        Atom type;
-        int format;
-        unsigned long count, after;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(dpy,
-                           DefaultRootWindow(dpy),
-                           check,
-                           0,
-                           1,
-                           False,
-                           XA_WINDOW,
-                           &type,
-                           &format,
-                           &count,
-                           &after,
-                           &data);
-        const bool found = data != nullptr && count == 1;
-        if (data != nullptr) {
-            XFree(data);
+    const Window root = DefaultRootWindow(dpy);
+    const Window probe = XCreateSimpleWindow(dpy, root, 0, 0, 10, 10, 0, 0, 0);
+    XMapWindow(dpy, probe);
+    XFlush(dpy);
+    const bool up = waitFor(60000, [&] {
+        Window probeRoot = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        XQueryTree(dpy, probe, &probeRoot, &parent, &children, &count);
+        if (children != nullptr) {
+            XFree(children);
         }
-        return found;
+        return parent != 0 && parent != root;
     });
+    XDestroyWindow(dpy, probe);
+    XSync(dpy, False);
     if (!up) {
         fail("openbox did not take the screen");
     }
