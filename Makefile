@@ -5,7 +5,7 @@ BUILD ?= build
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test soak bench lint package build configure deps test-deps screenshots clean
+.PHONY: all run test fresh-test soak bench lint package build configure deps test-deps screenshots clean
 
 all: build
 
@@ -53,7 +53,14 @@ lint:
 
 # The Debian package, build/zarv_1.0_<arch>.deb.
 package: build
+	@tools/install-deps.sh --package
 	cd $(BUILD) && cpack -G DEB
+
+# 'make test' once more in a new minimal Debian 12 root, as on a fresh
+# machine with nothing but git and make: catches a missing install step.
+fresh-test:
+	@tools/install-deps.sh --fresh
+	tools/fresh-test.sh $(BUILD)/fresh
 
 screenshots: build
 	@tools/install-deps.sh --capture

@@ -1,17 +1,22 @@
 #!/bin/sh
 # Installs the Debian packages Zarv needs to build and run; with --test also
-# what its tests need, with --bench, --lint or --capture what those targets
-# need. Quiet and quick when everything is already there.
+# what its tests need, with --package what 'make package' needs, and with
+# --bench, --lint, --capture or --fresh what those targets need. Quiet and
+# quick when everything is already there.
 set -eu
 
 packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
-test_packages="googletest libgtest-dev libx11-dev xvfb xdotool openbox valgrind dpkg-dev man-db appstream
-    desktop-file-utils"
+# CPack's Debian generator works out the dependencies with file and dpkg-shlibdeps.
+package_packages="file dpkg-dev"
+test_packages="$package_packages googletest libgtest-dev libx11-dev xvfb xdotool openbox valgrind man-db
+    appstream desktop-file-utils"
 case "${1:-}" in
     --test) packages="$packages $test_packages" ;;
+    --package) packages="$packages $package_packages" ;;
     --bench) packages="$packages $test_packages libbenchmark-dev bc" ;;
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick" ;;
+    --fresh) packages="debootstrap" ;;
 esac
 
 missing=""
