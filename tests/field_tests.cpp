@@ -231,6 +231,22 @@ TEST(QuadMotion, TurnsBackOnceWhenLeavingOnSeveralAxes)
     EXPECT_EQ(q.vz, -0.5f);
 }
 
+TEST(QuadMotion, TurnsBackAtEachOfTheBoxsSixFaces)
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        for (float side : {-1.0f, 1.0f}) {
+            _quad q{};
+            float* position[] = {&q.x, &q.y, &q.z};
+            float* velocity[] = {&q.vx, &q.vy, &q.vz};
+            *position[axis] = 100.0f * side;
+            *velocity[axis] = 0.25f * side;
+            moveQuad(q);
+            EXPECT_TRUE(q.bounced) << "axis " << axis << ", side " << side;
+            EXPECT_EQ(*velocity[axis], -0.25f * side) << "axis " << axis << ", side " << side;
+        }
+    }
+}
+
 TEST(QuadMotion, NeverSettlesBeforeTurningBack)
 {
     _quad q = homeQuad(10, 20);

@@ -72,7 +72,8 @@ double linearSum(const Picture& p, int channel)
     return sum;
 }
 
-// Every quad settled at home, as the motion leaves them.
+// Every quad settled at home, as the motion leaves them: still turned by
+// whatever angles they tumbled to.
 void settleAll()
 {
     for (int col = 0; col < GRID_SIZE; ++col) {
@@ -81,14 +82,17 @@ void settleAll()
             q = _quad{};
             q.x = static_cast<float>(col);
             q.y = static_cast<float>(row);
+            q.rotX = 30.0f + col;
+            q.rotY = 60.0f + row;
+            q.rotZ = 45.0f;
             q.bounced = true;
         }
     }
 }
 
-// Every quad held still in flight, drawn shifted by (dx, dy) scene units:
-// the mirror image of its simulated offset.
-void parkAll(float dx, float dy = 0)
+// Every quad held still in flight, drawn shifted by (dx, dy, dz) scene
+// units: the mirror image of its simulated offset.
+void parkAll(float dx, float dy = 0, float dz = 0)
 {
     for (int col = 0; col < GRID_SIZE; ++col) {
         for (int row = 0; row < GRID_SIZE; ++row) {
@@ -96,6 +100,7 @@ void parkAll(float dx, float dy = 0)
             q = _quad{};
             q.x = col - dx;
             q.y = row - dy;
+            q.z = -dz;
             q.bounced = true;
         }
     }
@@ -243,6 +248,7 @@ TEST_F(Renderer, FirstExplodingFrameDrawsSolidQuadsNoneAtHome)
 
 TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
 {
+    const Picture rest = frame(0);
     initZarvFromSeed(1999);
     Picture p;
     for (int i = 0; i < 40; ++i) {
@@ -265,7 +271,33 @@ TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
     ASSERT_TRUE(zarvMode);
     const PixelCounts home = countPixels(p, 100, 100, 500, 500);
     EXPECT_GT(home.lit, 150000) << "settled quads are drawn solid";
-    EXPECT_GT(home.both, home.lit * 95 / 100);
+    EXPECT_GT(home.both, home.lit * 95 / 100) << "flat in both eyes";
+    // Still, under the trail, red reaches the brightness the wireframe's lines
+    // have without it at the same places.
+    // (Inside the grid: its outer lines lie partly outside the filled quads.)
+    long lines = 0, off = 0;
+    for (int y = 104; y < 496; ++y) {
+        for (int x = 104; x < 496; ++x) {
+            if (rest.at(x, y)[0] > LIT) {
+                ++lines;
+                off += std::abs(p.at(x, y)[0] - rest.at(x, y)[0]) > 3;
+            }
+        }
+    }
+    ASSERT_GT(lines, 20000);
+    EXPECT_LT(off, lines / 100) << "trail's steady level in red";
+}
+
+TEST_F(Renderer, BothFacesAreLitAndQuadsUpToTheFarPlaneAreDrawn)
+{
+    EXPECT_NEAR(linearSum(frame(180), 0) / linearSum(frame(0), 0), 1.0, 0.1) << "the back of the grid";
+    // 49.5 units behind the grid's plane, just inside the far plane at 100.
+    Picture p;
+    for (int i = 0; i < 5; ++i) {
+        parkAll(0, 0, -49.5f);
+        p = frame(0);
+    }
+    EXPECT_GT(countPixels(p).lit, 10000);
 }
 
 TEST_F(Renderer, QuadsInFlightAreDrawnAtTheMirrorImageOfTheirOffset)
@@ -282,6 +314,27 @@ TEST_F(Renderer, QuadsInFlightAreDrawnAtTheMirrorImageOfTheirOffset)
     EXPECT_NEAR(b.right, 580, 2);
     EXPECT_NEAR(b.top, 140, 2);
     EXPECT_NEAR(b.bottom, 540, 2);
+}
+
+TEST_F(Renderer, RedImageLiesRightOfGreenInFrontOfThePlaneAndLeftBehindIt)
+{
+    for (float dz : {10.0f, -25.0f}) {
+        Picture p;
+        for (int i = 0; i < 20; ++i) {
+            parkAll(0, 0, dz);  // untumbled: at depth tumbling swings them round
+            p = frame(0);
+        }
+        const Box red = litBox(p, 0);
+        const Box green = litBox(p, 1);
+        // The left eye sits 1 unit left of centre, 50 from the plane: a point
+        // at distance d shows there 8 px * (50 - d) / d right of centre.
+        const double d = 50 - dz;
+        EXPECT_NEAR((red.left + red.right) / 2.0 - 300, 8 * (50 - d) / d, 1) << dz << " units nearer";
+        // The right eye's image, mirrored, moves the other way; a degree more
+        // tumbling in its pass takes back less than half of that.
+        EXPECT_GT((red.left - green.left) * dz, 0) << dz << " units nearer";
+        EXPECT_GT((red.right - green.right) * dz, 0) << dz << " units nearer";
+    }
 }
 
 TEST_F(Renderer, AnglesGrownOverTheLongestExplosionStillDraw)
