@@ -142,6 +142,21 @@ TEST_F(App, ClickExplodesTheGridIntoSolidQuadsAndAnotherRestartsIt)
     expectEndsWithStatusZeroOnEsc();
 }
 
+// Mouse buttons 1 to 3 and the wheel's 4 and 5.
+class AppPressing : public App, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AppPressing, AnyButtonExplodesTheGridAsSoonAsItIsPressed)
+{
+    const std::string button = std::to_string(GetParam());
+    xdotool({"mousemove", "400", "300", "mousedown", button});
+    sleepMs(700);
+    EXPECT_GT(countPixels(grabScreen()).lit, EXPLODING_LIT) << "not exploding with button " << button << " held";
+    xdotool({"mouseup", button});
+    expectEndsWithStatusZeroOnEsc();
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, AppPressing, ::testing::Range(1, 6));
+
 // On a display whose GLX has no accumulation buffers, as Xwayland's, with
 // framebuffer objects or (true) without.
 class AppWithoutAccumulationVisuals : public App, public ::testing::WithParamInterface<bool> {

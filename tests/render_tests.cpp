@@ -224,6 +224,16 @@ int cellsShowing(const Picture& p)
     return count;
 }
 
+TEST_F(Renderer, PressesAtDifferentTimesGiveDifferentExplosions)
+{
+    initZarv();
+    const _quad first = quads[7][9];
+    sleepMs(5);
+    initZarv();
+    EXPECT_NE(quads[7][9].vx, first.vx) << "seeded from the clock";
+    zarvMode = false;
+}
+
 TEST_F(Renderer, FirstExplodingFrameDrawsSolidQuadsNoneAtHome)
 {
     ASSERT_EQ(cellsShowing(frame(0)), 0);
