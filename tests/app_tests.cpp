@@ -150,7 +150,8 @@ TEST_P(AppPressing, AnyButtonExplodesTheGridAsSoonAsItIsPressed)
     const std::string button = std::to_string(GetParam());
     xdotool({"mousemove", "400", "300", "mousedown", button});
     sleepMs(700);
-    EXPECT_GT(countPixels(grabScreen()).lit, EXPLODING_LIT) << "not exploding with button " << button << " held";
+    EXPECT_GT(countPixels(grabScreen()).lit, EXPLODING_LIT)
+        << "not exploding with button " << button << " held";
     xdotool({"mouseup", button});
     expectEndsWithStatusZeroOnEsc();
 }

@@ -54,8 +54,7 @@ static bool hasExtension(const char* name)
     return false;
 }
 
-template <typename Function>
-static bool load(Function& f, const std::string& name)
+template <typename Function> static bool load(Function& f, const std::string& name)
 {
     f = reinterpret_cast<Function>(glutGetProcAddress(name.c_str()));
     return f != nullptr;
@@ -316,8 +315,8 @@ static void memoryAccum(GLenum op, GLfloat value)
             std::memcpy(&before, &kept[i], sizeof before);
             if (!known || pixel != lastPixel || before != lastKept) {
                 for (size_t c = i; c < i + 4; ++c) {
-                    kept[c] = static_cast<std::uint16_t>(std::min<std::uint32_t>(
-                        ((kept[c] * scale + 32768) >> 16) + added[pixels[c]], 65535));
+                    kept[c] = static_cast<std::uint16_t>(
+                        std::min<std::uint32_t>(((kept[c] * scale + 32768) >> 16) + added[pixels[c]], 65535));
                 }
                 lastPixel = pixel;
                 lastKept = before;
