@@ -3,12 +3,30 @@
 #include "accum.h"
 #include "field.h"
 #include "render.h"
+#include "support/flight.h"
 #include "support/xsession.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <dlfcn.h>
+
+// The frames the renderer swaps: this definition takes the place of GLUT's
+// for the renderer, keeps the back buffer as the window will show it, and
+// passes the call on.
+static long swaps = 0;
+static Picture lastSwapped;
+
+void glutSwapBuffers()
+{
+    using Swap = void (*)();
+    static const Swap next = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glutSwapBuffers"));
+    ++swaps;
+    lastSwapped = readGlPixels(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+    next();
+}
 
 namespace {
 
@@ -388,6 +406,56 @@ TEST_F(Renderer, TrailKeepsLightWhereNoQuadIsAndFadesEachFrame)
         EXPECT_NEAR(nextGreen / green, 0.6, 0.05) << "dim green rounds coarsely";
         red = nextRed;
         green = nextGreen;
+    }
+}
+
+TEST_F(Renderer, FrameRoutineTurnsTheSceneHalfADegreePerFrameItSwaps)
+{
+    // GLUT calls it whenever it is idle; it draws at most every 12 ms. A
+    // small window keeps frames short, so that some calls draw nothing.
+    resize(200, 200);
+    swaps = 0;
+    int calls = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < end) {
+        display();
+        ++calls;
+    }
+    ASSERT_GT(swaps, 5);
+    ASSERT_GT(calls, swaps + 5);
+    EXPECT_EQ(lastSwapped.rgb, frame(0.5f * swaps).rgb)
+        << swaps << " frames swapped in " << calls << " calls";
+}
+
+TEST_F(Renderer, ExplosionEndsInTheFrameItsSlowestQuadComesHome)
+{
+    // Only the quads that come home within 400 frames fly; the others wait
+    // at home, as if long settled.
+    initZarvFromSeed(2026);
+    long slowest = 0;
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            _quad alone = quads[col][row];
+            const long frames = flyHome(alone, col, row, 400);
+            if (frames < 0) {
+                quads[col][row] =
+                    _quad{static_cast<float>(col), static_cast<float>(row), 0, 0, 0, 0, 0, 0, 0, true};
+            }
+            slowest = std::max(slowest, frames);
+        }
+    }
+    ASSERT_GT(slowest, 200);
+    long frames = 0;
+    while (zarvMode && frames < 1000) {
+        drawFrame(0);
+        ++frames;
+    }
+    EXPECT_EQ(frames, slowest) << "one step of flight per frame, settling tested after it";
+    for (int col = 0; col < GRID_SIZE; ++col) {
+        for (int row = 0; row < GRID_SIZE; ++row) {
+            const _quad& q = quads[col][row];
+            ASSERT_TRUE(q.x == col && q.y == row && q.z == 0 && q.bounced) << col << "," << row;
+        }
     }
 }
 
