@@ -98,6 +98,10 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     const unsigned long window = findWindow("Zarv 1.0", 10000);
     ASSERT_NE(window, 0ul);
     sleepMs(1000);
+    // At rest the frame routine sleeps a millisecond a call.
+    const std::uint64_t callsBefore = frameCallCount(swapFile);
+    sleepMs(1000);
+    EXPECT_LT(frameCallCount(swapFile) - callsBefore, 1100u) << "frame routine calls in a second";
 
     const long startKiB = residentKiB(pid);
     long warmKiB = -1;

@@ -1,5 +1,7 @@
-// Preloaded into the program under test: counts its buffer swaps from the
-// outside and keeps the count in the file named by ZARV_SWAP_COUNT_FILE.
+// Preloaded into the program under test: counts its buffer swaps and the
+// calls of its frame routine (each begins by clearing the colour buffer
+// alone) from the outside, and keeps both counts in the file named by
+// ZARV_SWAP_COUNT_FILE.
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -8,18 +10,35 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" void glXSwapBuffers(Display* dpy, GLXDrawable drawable)
+static std::uint64_t counts[2];  // swaps, frame routine calls
+
+static void save()
 {
-    using Swap = void (*)(Display*, GLXDrawable);
-    static const Swap next = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
     static const int fd = [] {
         const char* path = std::getenv("ZARV_SWAP_COUNT_FILE");
         return path != nullptr ? open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1;
     }();
-    static std::uint64_t swaps = 0;
-    next(dpy, drawable);
-    ++swaps;
-    if (fd >= 0 && pwrite(fd, &swaps, sizeof swaps, 0) != sizeof swaps) {
+    if (fd >= 0 && pwrite(fd, counts, sizeof counts, 0) != sizeof counts) {
         std::abort();
+    }
+}
+
+extern "C" void glXSwapBuffers(Display* dpy, GLXDrawable drawable)
+{
+    using Swap = void (*)(Display*, GLXDrawable);
+    static const Swap next = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    next(dpy, drawable);
+    ++counts[0];
+    save();
+}
+
+extern "C" void glClear(GLbitfield mask)
+{
+    using Clear = void (*)(GLbitfield);
+    static const Clear next = reinterpret_cast<Clear>(dlsym(RTLD_NEXT, "glClear"));
+    next(mask);
+    if (mask == GL_COLOR_BUFFER_BIT) {
+        ++counts[1];
+        save();
     }
 }

@@ -223,12 +223,22 @@ int runTestsOnDesktop(int argc, char** argv, int width, int height)
     return RUN_ALL_TESTS();
 }
 
+static std::uint64_t counterValue(const std::string& file, int index)
+{
+    std::uint64_t values[2] = {0, 0};
+    std::ifstream in(file, std::ios::binary);
+    in.read(reinterpret_cast<char*>(values), sizeof values);
+    return values[index];
+}
+
 std::uint64_t swapCount(const std::string& file)
 {
-    std::uint64_t swaps = 0;
-    std::ifstream in(file, std::ios::binary);
-    in.read(reinterpret_cast<char*>(&swaps), sizeof swaps);
-    return swaps;
+    return counterValue(file, 0);
+}
+
+std::uint64_t frameCallCount(const std::string& file)
+{
+    return counterValue(file, 1);
 }
 
 static Window searchTree(Display* dpy, Window w, const std::string& name)

@@ -46,6 +46,8 @@ constexpr const char* NO_FRAMEBUFFER_OBJECTS = "-GL_ARB_framebuffer_object -GL_E
 // Frames swapped so far by a program run with the preloaded swap counter
 // (LD_PRELOAD of swap_counter, ZARV_SWAP_COUNT_FILE=file); 0 before its first.
 std::uint64_t swapCount(const std::string& file);
+// Calls of its frame routine so far, under the same counter.
+std::uint64_t frameCallCount(const std::string& file);
 
 // Starts a program with the current environment; its output goes to the
 // test's own unless quiet. Aborts the test program if it cannot start.
