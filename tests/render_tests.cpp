@@ -316,6 +316,38 @@ TEST_F(Renderer, EyesDisagreeForQuadsAwayFromThePlaneAndAgreeForQuadsAtHome)
     EXPECT_LT(off, lines / 100) << "trail's steady level in red";
 }
 
+// Red at the window's centre after some frames with every quad off screen
+// but two, centred there: quads[10][10], flat, near units in front of the
+// grid's plane, and quads[40][40], drawn later, in the plane and tilted 60
+// degrees about x so that it is lit less. Either may be left out.
+int redAtCentre(bool near, bool tilted)
+{
+    Picture p;
+    for (int i = 0; i < 20; ++i) {
+        parkAll(1000);
+        if (near) {
+            quads[10][10].x = 10 + (10 - 24.5f);
+            quads[10][10].y = 10 + (10 - 24.5f);
+            quads[10][10].z = -5;
+        }
+        if (tilted) {
+            quads[40][40].x = 40 + (40 - 24.5f);
+            quads[40][40].y = 40 + (40 - 24.5f);
+            quads[40][40].rotX = 60;
+        }
+        p = frame(0);
+    }
+    return p.at(300, 300)[0];
+}
+
+TEST_F(Renderer, NearerOfTwoOverlappingQuadsHidesTheFartherOne)
+{
+    const int near = redAtCentre(true, false);
+    const int tilted = redAtCentre(false, true);
+    ASSERT_GT(std::abs(near - tilted), 20) << "the two quads look alike";
+    EXPECT_NEAR(redAtCentre(true, true), near, 2);
+}
+
 TEST_F(Renderer, BothFacesAreLitAndQuadsUpToTheFarPlaneAreDrawn)
 {
     EXPECT_NEAR(linearSum(frame(180), 0) / linearSum(frame(0), 0), 1.0, 0.1) << "the back of the grid";
