@@ -5,7 +5,7 @@ BUILD ?= build
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test fresh-test soak bench lint package build configure deps test-deps screenshots clean
+.PHONY: all run test fresh-test windows soak bench lint package build configure deps test-deps screenshots clean
 
 all: build
 
@@ -56,6 +56,14 @@ package: build
 	@tools/install-deps.sh --package
 	cd $(BUILD) && cpack -G DEB
 
+# zarv.exe for 64-bit Windows and build-windows/zarv-1.0-win64.zip, cross-built
+# with mingw-w64 and checked under wine.
+windows:
+	@tools/install-deps.sh --windows
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(BUILD) --parallel --target wine_check
+	ZARV_WERROR=$(WERROR) tools/build-windows.sh build-windows $(BUILD)/tests/wine_check
+
 # 'make test' once more in a new minimal Debian 12 root, as on a fresh
 # machine with nothing but git and make: catches a missing install step.
 fresh-test:
@@ -67,4 +75,4 @@ screenshots: build
 	tools/capture-screenshots.sh $(BUILD)/zarv docs data/zarv.png
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-sanitize build-windows

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages Zarv needs to build and run; with --test also
 # what its tests need, with --package what 'make package' needs, and with
-# --bench, --lint, --capture or --fresh what those targets need. Quiet and
+# --bench, --lint, --capture, --fresh or --windows what those targets need. Quiet and
 # quick when everything is already there.
 set -eu
 
@@ -17,6 +17,7 @@ case "${1:-}" in
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick" ;;
     --fresh) packages="debootstrap" ;;
+    --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip" ;;
 esac
 
 missing=""

@@ -7,10 +7,14 @@
 
 #include <GL/glut.h>
 
-#include <chrono>
 #include <cstdint>
 #include <math.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <chrono>
 #include <thread>
+#endif
 
 _viewParams ps;
 
@@ -220,7 +224,11 @@ void display()
     static float rotA = 0;
 
     glClear(GL_COLOR_BUFFER_BIT);
+#ifdef _WIN32
+    SleepEx(1, FALSE);
+#else
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#endif
     if (!frameDue(glutGet(GLUT_ELAPSED_TIME), cTime)) {
         return;
     }
