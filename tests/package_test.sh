@@ -24,20 +24,26 @@ echo "$depends" | grep -Eq 'gtest|benchmark|libx11-dev' && fail "Depends has bui
 
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
 cat >"$work/expected" <<'LIST'
-./usr/bin/zarv
+./usr/games/zarv
 ./usr/share/applications/zarv.desktop
+./usr/share/doc/zarv/changelog.gz
+./usr/share/doc/zarv/copyright
 ./usr/share/icons/hicolor/256x256/apps/zarv.png
-./usr/share/man/man6/zarv.6
+./usr/share/man/man6/zarv.6.gz
 ./usr/share/metainfo/io.github.zarv.zarv.metainfo.xml
 LIST
 diff -u "$work/expected" "$work/files" >&2 || fail "unexpected contents"
+
+# Debian's own checks; the maintainer is a placeholder until there is one.
+lintian --fail-on error,warning --suppress-tags bogus-mail-host,bogus-mail-host-in-debian-changelog \
+    "$deb" >&2 || fail "lintian"
 
 # apt would find everything the package depends on.
 apt-get install -s -q "$deb" >/dev/null 2>&1 || fail "apt cannot install it: $(apt-get install -s "$deb" 2>&1 | tail -3)"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/zarv.6" 2>&1 >/dev/null)
+warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/zarv.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
 if command -v appstreamcli >/dev/null 2>&1; then
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.zarv.zarv.metainfo.xml" >/dev/null ||
@@ -55,7 +61,7 @@ export DISPLAY=":$number"
 openbox --sm-disable >/dev/null 2>&1 &
 pids="$pids $!"
 sleep 1
-"$root/usr/bin/zarv" &
+"$root/usr/games/zarv" &
 zarv=$!
 timeout 10 xdotool search --sync --name '^Zarv 1\.0$' >/dev/null || fail "installed zarv opened no window"
 sleep 1
