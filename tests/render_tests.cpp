@@ -514,6 +514,7 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsTheVisualsOwn)
 {
     const Picture rest = frame(0);
     std::vector<Picture> visual;
+    visual.reserve(30);
     initZarvFromSeed(4242);
     for (int i = 0; i < 30; ++i) {
         visual.push_back(frame(0.5f * i));
