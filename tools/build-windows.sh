@@ -13,9 +13,7 @@ toolchain="$top/cmake/mingw-w64.cmake"
 # state and cache), so the machine's apt is left as it was. Kept for next time.
 src="$out/freeglut-src"
 if [ ! -d "$src/freeglut-3.4.0" ]; then
-    mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        awk '/^deb / && $2 ~ /^http/ { print $2; exit } /^URIs:/ && $2 ~ /debian\/?$/ { print $2; exit }')
-    [ -n "$mirror" ] || { echo "windows: no Debian mirror in /etc/apt" >&2; exit 1; }
+    mirror=$("$top/tools/debian-mirror.sh")
     apt="$out/apt"
     mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$src"
     echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" \

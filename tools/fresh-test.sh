@@ -9,9 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 root="$work/root"
 
 # The mirror the machine's own apt uses.
-mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    awk '/^deb / && $2 ~ /^http/ { print $2; exit } /^URIs:/ && $2 ~ /debian\/?$/ { print $2; exit }')
-[ -n "$mirror" ] || { echo "fresh-test: no Debian mirror in /etc/apt" >&2; exit 1; }
+mirror=$("$top/tools/debian-mirror.sh")
 
 mounted=""
 cleanup() {
