@@ -24,16 +24,18 @@ build: deps configure
 run: build
 	./$(BUILD)/zarv
 
-test: test-deps configure
+test: test-deps
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) --parallel
 	cd $(BUILD) && ctest --output-on-failure
 	@# The unit and renderer tests once more under AddressSanitizer and UBSan.
-	@cmake -S . -B $(BUILD)-sanitize $(CMAKE_ARGS) -DZARV_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(BUILD)-sanitize $(CMAKE_ARGS) -DZARV_TESTS=ON -DZARV_SANITIZE=ON >/dev/null
 	@cmake --build $(BUILD)-sanitize --parallel --target field_tests frame_logic_tests render_tests
 	cd $(BUILD)-sanitize && ctest --output-on-failure -L unit
 
 # Ten minutes of the input storm, with the resident memory at start and end.
-soak: test-deps configure
+soak: test-deps
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) --parallel --target storm_tests
 	ZARV_STORM_SECONDS=600 $(BUILD)/tests/storm_tests
 
@@ -60,12 +62,13 @@ package: build
 # with mingw-w64 and checked under wine.
 windows:
 	@tools/install-deps.sh --windows
-	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) --parallel --target wine_check
 	ZARV_WERROR=$(WERROR) tools/build-windows.sh build-windows $(BUILD)/tests/wine_check
 
-# 'make test' once more in a new minimal Debian 12 root, as on a fresh
-# machine with nothing but git and make: catches a missing install step.
+# The README's two commands in a new minimal Debian 12 root, as on a fresh
+# machine with nothing but git and make: 'make run' on a display until Esc,
+# then 'make test'. Catches a missing install step of either.
 fresh-test:
 	@tools/install-deps.sh --fresh
 	tools/fresh-test.sh $(BUILD)/fresh

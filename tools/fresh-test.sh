@@ -1,8 +1,11 @@
 #!/bin/sh
-# Runs 'make test' from a clone of this tree's committed HEAD inside a new
-# minimal Debian 12 root (debootstrap's minbase with git and make added),
-# as a new user would on a fresh machine. Unmounts what it mounted, pass or
-# fail. Needs root. Usage: tools/fresh-test.sh WORK_DIR
+# Walks the README's two commands from a clone of this tree's committed HEAD
+# inside a new minimal Debian 12 root (debootstrap's minbase with git and
+# make added), as a new user would on a fresh machine: first 'make run', on
+# an Xvfb with openbox started out here whose socket is bound into the root,
+# until its window appears and Esc ends it with status 0; then 'make test'.
+# Unmounts what it mounted, pass or fail. Needs root.
+# Usage: tools/fresh-test.sh WORK_DIR
 set -eu
 work=${1:?usage: $0 WORK_DIR}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +15,9 @@ root="$work/root"
 mirror=$("$top/tools/debian-mirror.sh")
 
 mounted=""
+pids=""
 cleanup() {
+    kill $pids 2>/dev/null || true
     for m in $mounted; do
         umount -R "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true
     done
@@ -26,7 +31,7 @@ mount_in() {  # mount_in ARGS... TARGET
 }
 
 if [ -d "$root" ]; then
-    for m in proc sys dev src; do umount -R "$root/$m" 2>/dev/null || true; done
+    for m in proc sys dev src tmp/.X11-unix; do umount -R "$root/$m" 2>/dev/null || true; done
     rm -rf "$root"
 fi
 mkdir -p "$work"
@@ -42,6 +47,43 @@ mount_in --bind -o ro "$top" "$root/src"
 in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 in_root sh -c 'apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -q git make >/dev/null'
 in_root git -c safe.directory='*' clone -q /src /root/zarv
+
+# The display the root's 'make run' draws on.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+pids="$!"
+read -r number <"$fifo"
+rm -f "$fifo"
+export DISPLAY=":$number"
+openbox --sm-disable >/dev/null 2>&1 &
+pids="$! $pids"
+mount_in --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+
+echo "fresh-test: make run in the fresh root"
+in_root DISPLAY="$DISPLAY" sh -c 'cd /root/zarv && make run' &
+run=$!
+# Installing and building come first: wait for the window while make runs.
+waited=0
+until xdotool search --name '^Zarv 1\.0$' >/dev/null 2>&1; do
+    kill -0 "$run" 2>/dev/null || { wait "$run" || true; echo "fresh-test: make run ended without a window" >&2; exit 1; }
+    [ "$waited" -lt 1200 ] || { kill "$run"; echo "fresh-test: no window after 20 minutes" >&2; exit 1; }
+    sleep 1
+    waited=$((waited + 1))
+done
+sleep 2
+xdotool key Escape
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 0 ] || { echo "fresh-test: make run ended with status $status after Esc" >&2; exit 1; }
+for p in googletest libgtest-dev xvfb xdotool openbox; do
+    if in_root dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q ' installed$'; then
+        echo "fresh-test: make run installed $p, which only the tests need" >&2
+        exit 1
+    fi
+done
+echo "fresh-test: make run showed the window and ended with status 0 on Esc"
+
 echo "fresh-test: make test in the fresh root"
 in_root sh -c 'cd /root/zarv && make test'
 echo "fresh-test: passed"

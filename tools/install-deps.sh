@@ -16,7 +16,7 @@ case "${1:-}" in
     --bench) packages="$packages $test_packages libbenchmark-dev bc" ;;
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick" ;;
-    --fresh) packages="debootstrap" ;;
+    --fresh) packages="debootstrap xvfb openbox xdotool" ;;
     --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip" ;;
 esac
 
