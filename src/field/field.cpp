@@ -103,3 +103,23 @@ void countQuadsHome()
     }
     zarvMode = home != QUAD_COUNT;
 }
+
+_quadPlacement stepQuad(_quad& q, int col, int row, int eyeIndex)
+{
+    if (eyeIndex == 0) {
+        moveQuad(q);
+    }
+    _quadPlacement p;
+    p.drawX = col - q.x;
+    p.drawY = row - q.y;
+    p.drawZ = -q.z;
+    p.home = settleQuad(q, col, row);
+    p.rotX = q.rotX;
+    p.rotY = q.rotY;
+    p.rotZ = q.rotZ;
+    // The right-eye pass sees a quad in flight a degree further turned.
+    if (!p.home && eyeIndex == 0) {
+        spinQuad(q);
+    }
+    return p;
+}

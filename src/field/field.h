@@ -59,4 +59,18 @@ void spinQuad(_quad& q);
 // Clears zarvMode when every quad is exactly home.
 void countQuadsHome();
 
+// Where and how one quad is drawn in one eye pass: drawn at the mirror image
+// of its offset from its home cell (scene units) and, unless it is home,
+// tumbled by the angles (degrees).
+struct _quadPlacement {  // NOLINT(bugprone-reserved-identifier)
+    float drawX, drawY, drawZ;
+    float rotX, rotY, rotZ;
+    bool home;
+};
+// One quad's step in the eye pass eyeIndex (0 left, 1 right), as the frame
+// routine runs it: flight in the left-eye pass, the settle test in both (the
+// offsets are taken before it snaps the quad home), and tumbling in the
+// left-eye pass after the angles to draw with are taken.
+_quadPlacement stepQuad(_quad& q, int col, int row, int eyeIndex);
+
 #endif

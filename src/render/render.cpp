@@ -101,32 +101,23 @@ void aspectFactors(int width, int height, double& xScale, double& yScale)
     }
 }
 
-// Places a quad in flight or just home for this pass, moving it on in the
-// left-eye pass. The caller has pushed the modelview matrix.
+// Moves a quad on for this pass and places it: tumbling about its displaced
+// centre while in flight, flat once home. The caller has pushed the
+// modelview matrix.
 static void placeQuad(_quad& q, int col, int row, int eyeIndex)
 {
-    if (eyeIndex == 0) {
-        moveQuad(q);
-    }
-    // Drawn at the mirror image of its simulated offset through its home cell.
-    const float drawX = col - q.x;
-    const float drawY = row - q.y;
-    const float drawZ = -q.z;
-    if (!settleQuad(q, col, row)) {
-        // Tumble about the displaced centre, taken in the grid's plane.
-        const float pivotX = (GRID_CENTRE - col) - drawX;
-        const float pivotY = (GRID_CENTRE - row) - drawY;
+    const _quadPlacement p = stepQuad(q, col, row, eyeIndex);
+    if (!p.home) {
+        // The pivot is taken in the grid's plane, not at the quad's depth.
+        const float pivotX = (GRID_CENTRE - col) - p.drawX;
+        const float pivotY = (GRID_CENTRE - row) - p.drawY;
         glTranslatef(0.5f - pivotX, 0.5f - pivotY, 0);
-        glRotatef(q.rotX, 1, 0, 0);
-        glRotatef(q.rotY, 0, 1, 0);
-        glRotatef(q.rotZ, 0, 0, 1);
+        glRotatef(p.rotX, 1, 0, 0);
+        glRotatef(p.rotY, 0, 1, 0);
+        glRotatef(p.rotZ, 0, 0, 1);
         glTranslatef(pivotX - 0.5f, pivotY - 0.5f, 0);
-        // After the rotations: the right eye sees it a degree further on.
-        if (eyeIndex == 0) {
-            spinQuad(q);
-        }
     }
-    glTranslatef(drawX, drawY, drawZ);
+    glTranslatef(p.drawX, p.drawY, p.drawZ);
 }
 
 // The 2,500 quads of one eye pass: wireframe at rest, solid and moving while
