@@ -66,6 +66,20 @@ TEST(RandomSource, DrawsFifteenBitValuesReproduciblyFromASeed)
     EXPECT_NE(other, first);
 }
 
+TEST(RandomSource, GivesTheCLibrarysSampleSequence)
+{
+    const struct {
+        unsigned seed;
+        int first[3];
+    } known[] = {{1, {16838, 5758, 10113}}, {0, {0, 21468, 9988}}, {2026, {2920, 11958, 2587}}};
+    for (const auto& k : known) {
+        srand15(k.seed);
+        for (int expected : k.first) {
+            EXPECT_EQ(rand15(), expected) << "seed " << k.seed;
+        }
+    }
+}
+
 TEST(RandomSource, UnitValuesAreDrawsOver32767)
 {
     srand15(99);
@@ -116,19 +130,25 @@ TEST(ExplosionStart, PutsEveryQuadHomeWithFreshMotionAndSetsTheFlag)
 
 TEST(ExplosionStart, DrawsSixValuesPerQuadRowByRowInFieldOrder)
 {
-    const unsigned seed = 31337;
-    initZarvFromSeed(seed);
-    srand15(seed);
-    for (int row = 0; row < GRID_SIZE; ++row) {
-        for (int col = 0; col < GRID_SIZE; ++col) {
-            const _quad& q = quads[col][row];
-            ASSERT_EQ(q.rotX, static_cast<float>(randUnit() * 180 + 1)) << col << "," << row;
-            ASSERT_EQ(q.rotY, static_cast<float>(randUnit() * 180 + 1));
-            ASSERT_EQ(q.rotZ, static_cast<float>(randUnit() * 180 + 1));
-            ASSERT_EQ(q.vx, static_cast<float>(randUnit() - 0.5));
-            ASSERT_EQ(q.vy, static_cast<float>(randUnit() - 0.5));
-            ASSERT_EQ(q.vz, static_cast<float>(randUnit() - 0.5));
-        }
+    // Seed 1's draws 1-6, 7-12 and 301-306: quads [0][0], [1][0], [0][1].
+    initZarvFromSeed(1);
+    const struct {
+        int col, row;
+        float rotX, rotY, rotZ, vx, vy, vz;
+    } expected[] = {
+        {0, 0, 93.496719f, 32.630604f, 56.554062f, 0.034531694f, 0.44763023f, -0.32827234f},
+        {1, 0, 127.40157f, 41.755028f, 90.057892f, -0.37530136f, -0.41610461f, -0.11037019f},
+        {0, 1, 16.106663f, 5.8286386f, 171.23285f, 0.41964477f, 0.4079867f, 0.36562699f},
+    };
+    for (const auto& e : expected) {
+        const _quad& q = quads[e.col][e.row];
+        SCOPED_TRACE(testing::Message() << "quad " << e.col << "," << e.row);
+        EXPECT_FLOAT_EQ(q.rotX, e.rotX);
+        EXPECT_FLOAT_EQ(q.rotY, e.rotY);
+        EXPECT_FLOAT_EQ(q.rotZ, e.rotZ);
+        EXPECT_FLOAT_EQ(q.vx, e.vx);
+        EXPECT_FLOAT_EQ(q.vy, e.vy);
+        EXPECT_FLOAT_EQ(q.vz, e.vz);
     }
 }
 
