@@ -1,7 +1,9 @@
 #!/bin/sh
 # Captures the README's pictures from the real program on a private Xvfb
-# with openbox: the grid at rest, and the same run shortly after a click.
-# With an icon path, also cuts the desktop icon (256 x 256) from the latter.
+# with openbox: the explosion as an animated WebP (half a second at rest,
+# the click, then six seconds of flight), the grid at rest from its first
+# frame and the explosion two seconds after the click as stills. With an
+# icon path, also cuts the desktop icon (256 x 256) from the latter.
 # Usage: tools/capture-screenshots.sh path/to/zarv output-directory [icon.png]
 set -eu
 
@@ -9,6 +11,7 @@ zarv=${1:?usage: $0 path/to/zarv output-directory}
 out=${2:?usage: $0 path/to/zarv output-directory}
 icon=${3:-}
 mkdir -p "$out"
+frames=$(mktemp -d)
 
 fifo=$(mktemp -u)
 mkfifo "$fifo"
@@ -20,20 +23,49 @@ export DISPLAY=":$number"
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 zarv_pid=""
-trap 'kill $zarv_pid $wm $xvfb 2>/dev/null || true' EXIT
+trap 'kill $zarv_pid $wm $xvfb 2>/dev/null || true; rm -rf "$frames"' EXIT
 sleep 1
 
 "$zarv" &
 zarv_pid=$!
 xdotool search --sync --name '^Zarv 1\.0$' >/dev/null
 sleep 3
-xwd -root -silent | convert xwd:- "$out/grid-at-rest.png"
-xdotool mousemove 400 300 click 1
-sleep 2
-xwd -root -silent | convert xwd:- "$out/explosion.png"
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# Whole screens as fast as xwd takes them (about 15 a second), each with
+# its time since the first.
+start=$(now_ms)
+clicked=""
+i=0
+while :; do
+    t=$(($(now_ms) - start))
+    [ "$t" -lt 6500 ] || break
+    if [ -z "$clicked" ] && [ "$t" -ge 500 ]; then
+        xdotool mousemove 400 300 click 1
+        clicked=$t
+    fi
+    xwd -root -silent >"$frames/$(printf %04d "$i").xwd"
+    echo "$t" >>"$frames/times"
+    i=$((i + 1))
+    sleep 0.05
+done
 xdotool key Escape
 wait $zarv_pid
-echo "wrote $out/grid-at-rest.png and $out/explosion.png"
+
+# Stills at full size; the animation scaled to 600 x 450 and lossy, to stay
+# small enough for a README page, each frame shown until the next was taken.
+for f in "$frames"/*.xwd; do
+    convert "xwd:$f" "${f%.xwd}.png"
+    convert "${f%.xwd}.png" -resize 600x450 "${f%.xwd}.small.png"
+done
+args=$(awk -v dir="$frames" '{ t[NR - 1] = $1 }
+    END { for (i = 0; i < NR; i++) printf " -d %d %s/%04d.small.png", (i + 1 < NR ? t[i + 1] - t[i] : t[i] - t[i - 1]), dir, i }' "$frames/times")
+still=$(awk -v at=$((clicked + 2000)) '$1 >= at { print NR - 1; exit }' "$frames/times")
+# shellcheck disable=SC2086
+img2webp -loop 0 -lossy -q 60 $args -o "$out/explosion.webp" >/dev/null
+cp "$frames/0000.png" "$out/grid-at-rest.png"
+cp "$frames/$(printf %04d "$still").png" "$out/explosion.png"
+echo "wrote $out/explosion.webp ($i frames), $out/grid-at-rest.png and $out/explosion.png"
 if [ -n "$icon" ]; then
     convert "$out/explosion.png" -gravity center -crop 400x400+0+0 +repage -resize 256x256 "$icon"
     echo "wrote $icon"
