@@ -13,21 +13,29 @@ enum AccumKind {
     ACCUM_MEMORY,       // 16 bits per channel in memory, via glReadPixels and glDrawPixels
 };
 
-// Chooses once: the visual's own buffer if the current context has one, else
-// a framebuffer object where the driver has them, else memory.
+// Chooses once: the visual's own buffer if the current context has one,
+// unless Mesa says it draws on a GPU, where its glAccum would read the
+// window back to the CPU: then a framebuffer object if the driver can have
+// one. Without a buffer of the visual's, a framebuffer object where the
+// driver has them, else memory.
 void accumSetUp();
 // Uses the given kind from now on, over a cleared buffer; for measuring and
 // comparing them. Needs a current context that can do it.
 void accumUse(AccumKind kind);
+// The kind in use. A framebuffer object the driver cannot have at the
+// window's size (larger than its textures, out of memory) has been given
+// up for memory.
 AccumKind accumKind();
+// The window's size in pixels, which a kept buffer covers; taken at its
+// next operation.
+void accumWindow(int width, int height);
 
 // glClear(GL_ACCUM_BUFFER_BIT) on the chosen buffer.
 void accumClear();
 // glAccum on the chosen buffer, for GL_LOAD, GL_MULT, GL_ACCUM and GL_RETURN,
 // by OpenGL's rules: all but GL_RETURN act on every channel, and GL_RETURN
-// writes through the colour mask. Values from 0 to 1. A kept buffer covers
-// the window (the size in ps) and works in linear light on an sRGB-capable
-// visual, as Mesa's own does.
+// writes through the colour mask. Values from 0 to 1. A kept buffer works
+// in linear light on an sRGB-capable visual, as Mesa's own does.
 void accum(GLenum op, GLfloat value);
 
 #endif

@@ -166,6 +166,7 @@ void drawFrame(float rotA)
     aspectFactors(ps.width, ps.height, xScale, yScale);
     const double k = ps.nearPlane / ps.focalDistance;
     const double halfExtent = 2 * PIXELS_PER_INCH;
+    accumWindow(ps.width, ps.height);
 
     for (int eyeIndex = 0; eyeIndex < 2; ++eyeIndex) {
         // Lights are never turned off again; the colour mask separates the eyes.

@@ -1,0 +1,104 @@
+// What the program's own accumulation buffers share, and each one's calls
+// for the chooser in accum.cpp. Each kind keeps its own state in its own
+// file: the framebuffer object in accum_framebuffer.cpp, the memory buffer
+// in accum_memory.cpp.
+#ifndef ZARV_ACCUM_KEPT_H
+#define ZARV_ACCUM_KEPT_H
+
+#include <GL/glut.h>
+
+#include <cmath>
+#include <cstring>
+
+// Whether the space-separated list (an extension string) has the name.
+inline bool hasName(const char* list, const char* name)
+{
+    const size_t length = std::strlen(name);
+    for (const char* p = list; p != nullptr && (p = std::strstr(p, name)) != nullptr; p += length) {
+        if ((p == list || p[-1] == ' ') && (p[length] == ' ' || p[length] == '\0')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the current GL context has the extension.
+inline bool hasExtension(const char* name)
+{
+    return hasName(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
+}
+
+// A quad over the whole window or framebuffer of the given size, with none
+// of the scene's state in the way; the colour mask is left alone. Drawn
+// with the colour value on every channel, texture coordinates 0..1.
+inline void beginWindowQuad(int width, int height)
+{
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glViewport(0, 0, width, height);
+}
+
+inline void drawWindowQuad(GLfloat value)
+{
+    glColor4f(value, value, value, value);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+}
+
+inline void endWindowQuad()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+// sRGB transfer functions on 0..1.
+inline double decodeSrgb(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+inline double encodeSrgb(double l)
+{
+    return l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+}
+
+// In every kind's accumulate call: GL_LOAD or GL_ACCUM take value times the
+// colour buffer into the buffer, GL_ACCUM after scaling what it holds by
+// keptScale; GL_RETURN writes value times the buffer back through the
+// colour mask. srgb: the window stores sRGB, so the buffer holds linear light.
+
+// Whether the driver can keep the buffer in a framebuffer object at all.
+bool framebufferSetUp(bool srgb);
+// Sizes it to the window, cleared. False, with the buffer given up, when
+// the driver cannot have it at that size (larger than its largest texture,
+// out of memory, or incomplete).
+bool framebufferResize(int width, int height);
+void framebufferClear();
+void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale);
+
+// The memory buffer: 16 bits per channel, through glReadPixels and glDrawPixels.
+void memorySetUp(bool srgb);
+void memoryResize(int width, int height);
+void memoryClear();
+void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale);
+
+#endif

@@ -1,0 +1,117 @@
+// The trail's buffer kept in memory: 16 bits per channel, filled with
+// glReadPixels and written back with glDrawPixels, for drivers without
+// framebuffer objects or windows larger than their textures.
+#include "accum_kept.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+// 16 bits per RGBA channel, and the window's bytes.
+static std::vector<std::uint16_t> kept;
+static std::vector<GLubyte> pixels;
+static int width = 0;
+static int height = 0;
+// Stored byte to 16-bit buffer value, and back.
+static float fromByte[256];
+static GLubyte toByte[65536];
+
+void memorySetUp(bool srgb)
+{
+    for (int i = 0; i < 256; ++i) {
+        fromByte[i] = static_cast<float>((srgb ? decodeSrgb(i / 255.0) : i / 255.0) * 65535);
+    }
+    for (int i = 0; i < 65536; ++i) {
+        const double l = i / 65535.0;
+        toByte[i] = static_cast<GLubyte>(std::lround((srgb ? encodeSrgb(l) : l) * 255));
+    }
+}
+
+void memoryResize(int w, int h)
+{
+    width = w;
+    height = h;
+    kept.assign(static_cast<size_t>(w) * h * 4, 0);
+    pixels.resize(kept.size());
+}
+
+void memoryClear()
+{
+    std::fill(kept.begin(), kept.end(), 0);
+}
+
+// Fixed point with 16 fraction bits keeps the loops over the buffer in
+// integers: a multiplication, a table look-up and a clamp per channel.
+static std::uint32_t fixed16(float scale)
+{
+    return static_cast<std::uint32_t>(std::lround(scale * 65536.0f));
+}
+
+static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale)
+{
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>((v * scale + 32768) >> 16, 65535));
+}
+
+static void take(GLfloat value, std::uint32_t scale)
+{
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    std::uint32_t added[256];
+    for (int b = 0; b < 256; ++b) {
+        added[b] = static_cast<std::uint32_t>(std::lround(fromByte[b] * value));
+    }
+    // Pixels like the one before (the black around the quads) get its result.
+    std::uint32_t lastPixel = 0;
+    std::uint64_t lastKept = 0;
+    std::uint64_t lastResult = 0;
+    bool known = false;
+    const size_t n = kept.size();
+    for (size_t i = 0; i < n; i += 4) {
+        std::uint32_t pixel;
+        std::uint64_t before;
+        std::memcpy(&pixel, &pixels[i], sizeof pixel);
+        std::memcpy(&before, &kept[i], sizeof before);
+        if (!known || pixel != lastPixel || before != lastKept) {
+            for (size_t c = i; c < i + 4; ++c) {
+                kept[c] = static_cast<std::uint16_t>(
+                    std::min<std::uint32_t>(((kept[c] * scale + 32768) >> 16) + added[pixels[c]], 65535));
+            }
+            lastPixel = pixel;
+            lastKept = before;
+            std::memcpy(&lastResult, &kept[i], sizeof lastResult);
+            known = true;
+        } else {
+            std::memcpy(&kept[i], &lastResult, sizeof lastResult);
+        }
+    }
+}
+
+static void giveBack(GLfloat value)
+{
+    const std::uint32_t scale = fixed16(value);
+    // Only the channels the mask lets through are worth converting.
+    GLboolean mask[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    const size_t n = kept.size();
+    for (size_t channel = 0; channel < 4; ++channel) {
+        if (mask[channel] == GL_TRUE) {
+            for (size_t i = channel; i < n; i += 4) {
+                pixels[i] = toByte[scaledKept(kept[i], scale)];
+            }
+        }
+    }
+    beginWindowQuad(width, height);
+    glRasterPos2f(-1, -1);
+    glDrawPixels(width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    endWindowQuad();
+}
+
+void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale)
+{
+    if (op == GL_RETURN) {
+        giveBack(value);
+    } else {
+        take(value, op == GL_LOAD ? 0 : fixed16(keptScale));
+    }
+}
