@@ -107,6 +107,22 @@ class App : public ::testing::Test {
         EXPECT_EQ(WEXITSTATUS(status), 0);
     }
 
+    void expectGridThenExplosionWithTrail()
+    {
+        ASSERT_TRUE(fullScreen());
+        EXPECT_GT(rowsWithBothEyesOnAxis(grabScreen(), 105, 495), 390 * 9 / 10);
+        xdotool({"mousemove", "400", "300", "click", "1"});
+        sleepMs(1000);
+        const Picture p = grabScreen();
+        EXPECT_GT(countPixels(p).lit, EXPLODING_LIT);
+        // The solid quads are lit brightly; only the fading trail leaves dim red.
+        long dimRed = 0;
+        for (size_t i = 0; i < p.rgb.size(); i += 3) {
+            dimRed += p.rgb[i] > 0 && p.rgb[i] <= LIT;
+        }
+        EXPECT_GT(dimRed, 10000) << "no trail";
+    }
+
     pid_t pid = 0;
     unsigned long window = 0;
 };
@@ -211,22 +227,41 @@ class AppWithoutAccumulationVisuals : public App, public ::testing::WithParamInt
 
 TEST_P(AppWithoutAccumulationVisuals, ShowsTheGridAndExplodesWithTheTrail)
 {
-    ASSERT_TRUE(fullScreen());
-    EXPECT_GT(rowsWithBothEyesOnAxis(grabScreen(), 105, 495), 390 * 9 / 10);
-    xdotool({"mousemove", "400", "300", "click", "1"});
-    sleepMs(1000);
-    const Picture p = grabScreen();
-    EXPECT_GT(countPixels(p).lit, EXPLODING_LIT);
-    // The solid quads are lit brightly; only the fading trail leaves dim red.
-    long dimRed = 0;
-    for (size_t i = 0; i < p.rgb.size(); i += 3) {
-        dimRed += p.rgb[i] > 0 && p.rgb[i] <= LIT;
-    }
-    EXPECT_GT(dimRed, 10000) << "no trail";
+    expectGridThenExplosionWithTrail();
     expectEndsWithStatusZeroOnEsc();
 }
 
 INSTANTIATE_TEST_SUITE_P(KeptBuffer, AppWithoutAccumulationVisuals, ::testing::Bool());
+
+// Mesa's renderer query answering as a GPU driver's (true), or llvmpipe's
+// own answer; glAccum calls counted from outside.
+class AppOnMesaRenderer : public App, public ::testing::WithParamInterface<bool> {
+  protected:
+    std::vector<std::string> environment() const override
+    {
+        std::vector<std::string> env{"LD_PRELOAD=" SWAP_COUNTER " " GPU_RENDERER,
+                                     "ZARV_SWAP_COUNT_FILE=" + countFile};
+        if (GetParam()) {
+            env.emplace_back("ZARV_RENDERER_ACCELERATED=1");
+        }
+        return env;
+    }
+    const std::string countFile = "/tmp/zarv-app-counts-" + std::to_string(getpid());
+};
+
+TEST_P(AppOnMesaRenderer, KeepsTheTrailOffGlAccumOnAGpuOnly)
+{
+    expectGridThenExplosionWithTrail();
+    if (GetParam()) {
+        EXPECT_EQ(accumCallCount(countFile), 0u) << "glAccum runs on the CPU";
+    } else {
+        EXPECT_GT(accumCallCount(countFile), 0u);
+    }
+    expectEndsWithStatusZeroOnEsc();
+    std::remove(countFile.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Accelerated, AppOnMesaRenderer, ::testing::Bool());
 
 TEST(AppWithoutDisplay, ExitsNonZeroWithGlutsMessage)
 {

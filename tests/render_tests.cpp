@@ -519,8 +519,7 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsTheVisualsOwn)
     for (int i = 0; i < 30; ++i) {
         visual.push_back(frame(0.5f * i));
     }
-    for (AccumKind kind : {ACCUM_FRAMEBUFFER, ACCUM_MEMORY}) {
-        accumUse(kind);
+    const auto expectSameAsVisual = [&](AccumKind kind) {
         ASSERT_EQ(accumKind(), kind);
         zarvMode = false;
         EXPECT_EQ(frame(0).rgb, rest.rgb);
@@ -539,7 +538,37 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsTheVisualsOwn)
             EXPECT_LT(static_cast<double>(sum) / p.rgb.size(), 0.35) << "kind " << kind << ", frame " << i;
             EXPECT_LE(worst, 3) << "kind " << kind << ", frame " << i;
         }
+    };
+    // As chosen where Mesa says it draws on a GPU: support/gpu_renderer.cpp,
+    // linked in, answers its renderer query so.
+    setenv("ZARV_RENDERER_ACCELERATED", "1", 1);
+    accumSetUp();
+    unsetenv("ZARV_RENDERER_ACCELERATED");
+    expectSameAsVisual(ACCUM_FRAMEBUFFER);
+    accumUse(ACCUM_MEMORY);
+    expectSameAsVisual(ACCUM_MEMORY);
+    // llvmpipe's own answer keeps glAccum.
+    accumSetUp();
+    EXPECT_EQ(accumKind(), ACCUM_VISUAL);
+}
+
+TEST_F(Renderer, WindowWiderThanTheLargestTextureKeepsItsTrailInMemory)
+{
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    resize(largest + 116, 300);
+    accumUse(ACCUM_FRAMEBUFFER);
+    initZarvFromSeed(4242);
+    Picture p;
+    for (int i = 0; i < 10; ++i) {
+        p = frame(0);
     }
+    EXPECT_EQ(accumKind(), ACCUM_MEMORY);
+    long dimRed = 0;
+    for (size_t i = 0; i < p.rgb.size(); i += 3) {
+        dimRed += p.rgb[i] > 0 && p.rgb[i] <= LIT;
+    }
+    EXPECT_GT(dimRed, 100) << "no trail";
     accumUse(ACCUM_VISUAL);
 }
 

@@ -88,13 +88,22 @@ std::vector<std::string> unexpectedGlErrors(const std::string& errorFile)
 
 }  // namespace
 
-TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
+// With the visual's accumulation buffer, or (true) with none, as on
+// Xwayland, on a driver without sRGB framebuffers: the kept buffer follows
+// every resize.
+class Storm : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
 {
     const std::string swapFile = tempFile("swaps");
     const std::string errorFile = tempFile("stderr");
-    const pid_t pid = spawn({ZARV_BINARY},
-                            {"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile, "MESA_DEBUG=1"},
-                            errorFile);
+    std::vector<std::string> env{
+        "LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile, "MESA_DEBUG=1"};
+    if (GetParam()) {
+        env[0] += " " HIDE_ACCUM;
+        env.emplace_back("MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_sRGB");
+    }
+    const pid_t pid = spawn({ZARV_BINARY}, env, errorFile);
     const unsigned long window = findWindow("Zarv 1.0", 10000);
     ASSERT_NE(window, 0ul);
     sleepMs(1000);
@@ -240,6 +249,8 @@ TEST(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     std::remove(swapFile.c_str());
     std::remove(errorFile.c_str());
 }
+
+INSTANTIATE_TEST_SUITE_P(AccumulationVisuals, Storm, ::testing::Values(false, true));
 
 int main(int argc, char** argv)
 {

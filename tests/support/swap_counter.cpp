@@ -1,7 +1,7 @@
-// Preloaded into the program under test: counts its buffer swaps and the
+// Preloaded into the program under test: counts its buffer swaps, the
 // calls of its frame routine (each begins by clearing the colour buffer
-// alone) from the outside, and keeps both counts in the file named by
-// ZARV_SWAP_COUNT_FILE.
+// alone) and its glAccum calls from the outside, and keeps the counts in the
+// file named by ZARV_SWAP_COUNT_FILE.
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-static std::uint64_t counts[2];  // swaps, frame routine calls
+static std::uint64_t counts[3];  // swaps, frame routine calls, glAccum calls
 
 static void save()
 {
@@ -41,4 +41,13 @@ extern "C" void glClear(GLbitfield mask)
         ++counts[1];
         save();
     }
+}
+
+extern "C" void glAccum(GLenum op, GLfloat value)
+{
+    using Accum = void (*)(GLenum, GLfloat);
+    static const Accum next = reinterpret_cast<Accum>(dlsym(RTLD_NEXT, "glAccum"));
+    next(op, value);
+    ++counts[2];
+    save();
 }

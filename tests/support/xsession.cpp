@@ -225,7 +225,7 @@ int runTestsOnDesktop(int argc, char** argv, int width, int height)
 
 static std::uint64_t counterValue(const std::string& file, int index)
 {
-    std::uint64_t values[2] = {0, 0};
+    std::uint64_t values[3] = {0, 0, 0};
     std::ifstream in(file, std::ios::binary);
     in.read(reinterpret_cast<char*>(values), sizeof values);
     return values[index];
@@ -239,6 +239,11 @@ std::uint64_t swapCount(const std::string& file)
 std::uint64_t frameCallCount(const std::string& file)
 {
     return counterValue(file, 1);
+}
+
+std::uint64_t accumCallCount(const std::string& file)
+{
+    return counterValue(file, 2);
 }
 
 static Window searchTree(Display* dpy, Window w, const std::string& name)

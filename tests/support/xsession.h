@@ -48,6 +48,8 @@ constexpr const char* NO_FRAMEBUFFER_OBJECTS = "-GL_ARB_framebuffer_object -GL_E
 std::uint64_t swapCount(const std::string& file);
 // Calls of its frame routine so far, under the same counter.
 std::uint64_t frameCallCount(const std::string& file);
+// Its glAccum calls so far, under the same counter.
+std::uint64_t accumCallCount(const std::string& file);
 
 // Starts a program with the current environment; its output goes to the
 // test's own unless quiet. Aborts the test program if it cannot start.
