@@ -1,9 +1,12 @@
-// Cost of one drawn frame with Mesa on a private Xvfb, split into the two
-// eye passes and the trail's accumulation-buffer work. The GL pipeline is
-// finished between sections so each is timed on its own.
-// Usage: frame_cost WIDTH HEIGHT [visual|framebuffer|memory]
-// (the accumulation buffer used; prints: rest_ms exploding_ms trail_ms swap_ms)
+// Cost of one drawn frame on a private Xvfb (or full screen on the display
+// BENCH_DISPLAY names), split into the two eye passes and the trail's
+// accumulation-buffer work. The GL pipeline is finished between sections so
+// each is timed on its own.
+// Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory]
+// (the accumulation buffer used, gpu and framebuffer both the framebuffer
+// object; prints: rest_ms exploding_ms trail_ms swap_ms)
 #include "accum.h"
+#include "bench_display.h"
 #include "field.h"
 #include "render.h"
 #include "support/xsession.h"
@@ -37,27 +40,36 @@ static double medianMs(int runs, const std::function<void()>& section)
 int main(int argc, char** argv)
 {
     if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT [visual|framebuffer|memory]\n");
+        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory]\n");
         return 2;
     }
     const std::string kind = argc == 4 ? argv[3] : "visual";
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
-    startXServer(width, height);
+    const bool userDisplay = useBenchDisplay();
+    if (!userDisplay) {
+        startXServer(width, height);
+    }
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH);
     glutInitWindowSize(width, height);
     glutCreateWindow("frame cost");
     glutDisplayFunc([] {});
-    for (int i = 0; i < 20; ++i) {
+    if (userDisplay) {
+        glutFullScreen();
+    }
+    for (int i = 0; i < 20 || (userDisplay && i < 400 && glutGet(GLUT_WINDOW_WIDTH) != width); ++i) {
         glutMainLoopEvent();
+        sleepMs(5);
     }
     glutSwapBuffers();
     init();
     glViewport(0, 0, width, height);
     ps.width = width;
     ps.height = height;
-    accumUse(kind == "framebuffer" ? ACCUM_FRAMEBUFFER : kind == "memory" ? ACCUM_MEMORY : ACCUM_VISUAL);
+    accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
+             : kind == "memory"                     ? ACCUM_MEMORY
+                                                    : ACCUM_VISUAL);
 
     const int runs = 41;
     float rotA = 0;

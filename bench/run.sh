@@ -1,8 +1,9 @@
 #!/bin/sh
 # Measures zarv and prints a table: the real binary's frame rate, start-up
 # time and CPU use, the cost of one drawn frame by section, and the program's
-# own CPU work per frame, with each of the three accumulation buffers. Each
-# figure is the median of RUNS runs.
+# own CPU work per frame, with each choice of accumulation buffer. Each
+# figure is the median of RUNS runs. With BENCH_DISPLAY=:0 it measures on
+# that display (the user's own, GPU and all) instead of on private Xvfbs.
 # Usage: bench/run.sh BUILD_DIR
 set -eu
 build=${1:?usage: $0 BUILD_DIR}
@@ -13,12 +14,19 @@ column() { awk -v c="$1" '{ print $c }' "$2" | median; }
 
 printf '%-11s %-12s %-10s %7s %7s %9s %9s %8s %9s %6s\n' \
     screen "accum buffer" state "fps" "of cap" "frame ms" "trail ms" "swap ms" "start ms" "CPU %"
-for size in 800x600 1920x1080; do
+# On the display BENCH_DISPLAY names, at its own size; otherwise on private
+# Xvfb screens.
+sizes="800x600 1920x1080"
+if [ -n "${BENCH_DISPLAY:-}" ]; then
+    sizes=$(xdpyinfo -display "$BENCH_DISPLAY" | awk '/dimensions:/ { print $2; exit }')
+fi
+for size in $sizes; do
     w=${size%x*}
     h=${size#*x}
-    # The visual's own, then the program's own with accumulation visuals
-    # hidden as on Xwayland: a framebuffer object, or memory.
-    for kind in visual framebuffer memory; do
+    # The visual's own; the program's framebuffer object in its place, as
+    # chosen on a GPU; and with accumulation visuals hidden as on Xwayland,
+    # the framebuffer object or memory.
+    for kind in visual gpu framebuffer memory; do
         bin=$(mktemp)
         cost=$(mktemp)
         i=0

@@ -1,10 +1,14 @@
-// Runs the real, unmodified zarv on a private Xvfb with openbox and measures
-// it from outside: buffer swaps through a preloaded counter, CPU time from
-// /proc. Usage: run_binary WIDTH HEIGHT [visual|framebuffer|memory]
-// The last picks the accumulation buffer: the visual's own, or with
-// accumulation visuals hidden as on Xwayland, the program's framebuffer
-// object, or with framebuffer objects hidden too, its memory buffer.
+// Runs the real, unmodified zarv on a private Xvfb with openbox (or on the
+// display BENCH_DISPLAY names) and measures it from outside: buffer swaps
+// through a preloaded counter, CPU time from /proc.
+// Usage: run_binary WIDTH HEIGHT [visual|gpu|framebuffer|memory]
+// The last picks the accumulation buffer: the visual's own (Mesa's renderer
+// query made to answer "software"), the program's framebuffer object over a
+// visual that has one (the query answering "GPU"), or with accumulation
+// visuals hidden as on Xwayland, the framebuffer object, or with framebuffer
+// objects hidden too, the memory buffer.
 // Prints: startup_ms rest_fps exploding_fps rest_cpu_percent
+#include "bench_display.h"
 #include "support/xsession.h"
 
 #include <signal.h>
@@ -43,20 +47,25 @@ static double now()
 int main(int argc, char** argv)
 {
     if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT [visual|framebuffer|memory]\n");
+        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT [visual|gpu|framebuffer|memory]\n");
         return 2;
     }
     const std::string kind = argc == 4 ? argv[3] : "visual";
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
-    startXServer(width, height);
-    startWindowManager();
+    if (!useBenchDisplay()) {
+        startXServer(width, height);
+        startWindowManager();
+    }
 
     const std::string swapFile = "/tmp/zarv-bench-swaps-" + std::to_string(getpid());
     std::remove(swapFile.c_str());
     const double start = now();
     std::vector<std::string> env{"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile};
-    if (kind != "visual") {
+    if (kind == "visual" || kind == "gpu") {
+        env[0] += " " GPU_RENDERER;
+        env.push_back(std::string("ZARV_RENDERER_ACCELERATED=") + (kind == "gpu" ? "1" : "0"));
+    } else {
         env[0] += " " HIDE_ACCUM;
     }
     if (kind == "memory") {

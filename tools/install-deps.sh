@@ -13,7 +13,7 @@ test_packages="$package_packages googletest libgtest-dev libx11-dev xvfb xdotool
 case "${1:-}" in
     --test) packages="$packages $test_packages" ;;
     --package) packages="$packages $package_packages" ;;
-    --bench) packages="$packages $test_packages libbenchmark-dev bc" ;;
+    --bench) packages="$packages $test_packages libbenchmark-dev bc x11-utils" ;;
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp" ;;
     --fresh) packages="debootstrap xvfb openbox xdotool" ;;
