@@ -1,6 +1,7 @@
 // Checks zarv.exe under wine on a private Xvfb with openbox, as a Windows
 // user would see it: the full-screen window, the grid, an explosion with its
-// trail after a click, and status 0 after Esc. Prints the frame rates Mesa
+// trail after a click, and status 0 after Esc; then GLUT's fatal error in a
+// message box, and status 1 once it is closed. Prints the frame rates Mesa
 // counted (GALLIUM_HUD) at rest and exploding.
 // Usage: wine_check ZARV_EXE (WINEPREFIX set by the caller)
 #include "support/xsession.h"
@@ -91,6 +92,26 @@ int main(int argc, char** argv)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return failed("Esc did not end it with status 0");
     }
+    // Without a console, a fatal GLUT error (here: -display without a
+    // name) comes as a message box; closing it ends the process with 1.
+    const pid_t failing = spawn({"/usr/lib/wine/wine64", argv[1], "-display"}, {"WINEDEBUG=-all"}, "");
+    const unsigned long box = findWindow("Zarv 1.0", 30000);
+    if (box == 0) {
+        return failed("no message box for GLUT's error");
+    }
+    windowGeometry(box, x, y, w, h);
+    if (w >= width) {
+        return failed("a full-screen window instead of GLUT's error");
+    }
+    sleepMs(1000);
+    run({"xdotool", "windowactivate", "--sync", std::to_string(box), "key", "Return"});
+    if (!waitExit(failing, 10000, status)) {
+        return failed("still running 10 s after GLUT's error was shown");
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 1) {
+        return failed("GLUT's error did not end it with status 1");
+    }
+
     // wine's own helper processes, before the X server goes away.
     run({"/usr/lib/wine/wineserver", "-k"});
     std::remove((hud + "/fps").c_str());

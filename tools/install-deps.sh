@@ -17,7 +17,7 @@ case "${1:-}" in
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp" ;;
     --fresh) packages="debootstrap xvfb openbox xdotool" ;;
-    --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip" ;;
+    --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip imagemagick icoutils" ;;
 esac
 
 missing=""

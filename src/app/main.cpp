@@ -10,6 +10,14 @@
 #include <GL/glut.h>
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <GL/freeglut.h>
+
+#include <cstdarg>
+#include <cstdio>
+#endif
 
 static const unsigned char KEY_ESCAPE = 27;
 
@@ -36,8 +44,43 @@ static void mouseClick(int /*button*/, int state, int /*x*/, int /*y*/)
     glutPostRedisplay();
 }
 
+#ifdef _WIN32
+// A Windows GUI program has no console for GLUT's messages: a fatal one is
+// shown in a message box and ends the process with GLUT's status 1;
+// warnings (wine gives one at every start) go to the debugger's output.
+static const char* programName = "zarv";
+
+static void glutText(char* text, size_t size, const char* format, va_list args)
+{
+    const int prefix = std::snprintf(text, size, "freeglut (%s): ", programName);
+    std::vsnprintf(text + prefix, size - prefix, format, args);
+}
+
+static void showGlutError(const char* format, va_list args)
+{
+    char text[1024];
+    glutText(text, sizeof text, format, args);
+    MessageBoxA(nullptr, text, "Zarv 1.0", MB_OK | MB_ICONERROR);
+    exit(1);
+}
+
+static void logGlutWarning(const char* format, va_list args)
+{
+    char text[1024];
+    glutText(text, sizeof text, format, args);
+    OutputDebugStringA(text);
+}
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    if (argc > 0) {
+        programName = argv[0];
+    }
+    glutInitErrorFunc(showGlutError);
+    glutInitWarningFunc(logGlutWarning);
+#endif
     glutInit(&argc, argv);
     // The accumulation buffer carries the explosion's motion trail. Where the
     // display has none (Xwayland, XQuartz) the renderer keeps its own.
