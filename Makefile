@@ -2,6 +2,8 @@
 # runs every test. Both first install what is missing (Debian packages).
 
 BUILD ?= build
+# CMake's own make runs below this one: no "Entering directory" lines from it.
+MAKEFLAGS += --no-print-directory
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
