@@ -53,13 +53,8 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$root/usr/share/applications/zarv.desktop" || fail "desktop file does not validate"
 fi
 
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids="$!"
-read -r number <"$work/display"
-export DISPLAY=":$number"
-openbox --sm-disable >/dev/null 2>&1 &
-pids="$pids $!"
+. "$(dirname "$0")/../tools/xvfb-desktop.sh"
+start_desktop 800x600
 sleep 1
 "$root/usr/games/zarv" &
 zarv=$!

@@ -13,21 +13,15 @@ icon=${3:-}
 mkdir -p "$out"
 frames=$(mktemp -d)
 
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r number <"$fifo"
-rm -f "$fifo"
-export DISPLAY=":$number"
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-zarv_pid=""
-trap 'kill $zarv_pid $wm $xvfb 2>/dev/null || true; rm -rf "$frames"' EXIT
+pids=""
+trap 'kill $pids 2>/dev/null || true; rm -rf "$frames"' EXIT
+. "$(dirname "$0")/xvfb-desktop.sh"
+start_desktop 800x600
 sleep 1
 
 "$zarv" &
 zarv_pid=$!
+pids="$zarv_pid $pids"
 xdotool search --sync --name '^Zarv 1\.0$' >/dev/null
 sleep 3
 

@@ -49,15 +49,8 @@ in_root sh -c 'apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive ap
 in_root git -c safe.directory='*' clone -q /src /root/zarv
 
 # The display the root's 'make run' draws on.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-pids="$!"
-read -r number <"$fifo"
-rm -f "$fifo"
-export DISPLAY=":$number"
-openbox --sm-disable >/dev/null 2>&1 &
-pids="$! $pids"
+. "$top/tools/xvfb-desktop.sh"
+start_desktop 1024x768
 mount_in --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 
 echo "fresh-test: make run in the fresh root"
