@@ -49,21 +49,27 @@ static bool srgbWindow()
     return capable == GL_TRUE;
 }
 
+// The one way into memory, from start-up or from a framebuffer object given
+// up: the window's encoding in its tables, and its size where known.
+static void useMemory()
+{
+    kind = ACCUM_MEMORY;
+    memorySetUp(srgb);
+    if (keptWidth > 0 && keptHeight > 0) {
+        memoryResize(keptWidth, keptHeight);
+    }
+}
+
 void accumUse(AccumKind newKind)
 {
     kind = newKind;
-    if (kind == ACCUM_VISUAL) {
-        glClear(GL_ACCUM_BUFFER_BIT);
-        return;
+    if (kind != ACCUM_VISUAL) {
+        srgb = srgbWindow();
+        keptWidth = -1;  // sized at the next operation
+        if (kind == ACCUM_MEMORY || !framebufferSetUp(srgb)) {
+            useMemory();
+        }
     }
-    srgb = srgbWindow();
-    if (kind == ACCUM_FRAMEBUFFER && !framebufferSetUp(srgb)) {
-        kind = ACCUM_MEMORY;
-    }
-    if (kind == ACCUM_MEMORY) {
-        memorySetUp(srgb);
-    }
-    keptWidth = -1;  // sized and cleared at the next operation
     accumClear();
 }
 
@@ -71,19 +77,12 @@ void accumSetUp()
 {
     GLint bits = 0;
     glGetIntegerv(GL_ACCUM_RED_BITS, &bits);
-    if (bits == 0) {
-        accumUse(ACCUM_FRAMEBUFFER);
-        return;
-    }
-    kind = ACCUM_VISUAL;
     // Mesa runs glAccum on the CPU for every driver, GPU ones too, reading
     // the window back; on a GPU a framebuffer object is far cheaper.
-    if (rendererAccelerated()) {
-        srgb = srgbWindow();
-        if (framebufferSetUp(srgb)) {
-            kind = ACCUM_FRAMEBUFFER;
-            keptWidth = -1;
-        }
+    accumUse(bits == 0 || rendererAccelerated() ? ACCUM_FRAMEBUFFER : ACCUM_VISUAL);
+    // Where the visual has a buffer of its own, memory is no better.
+    if (bits > 0 && kind == ACCUM_MEMORY) {
+        accumUse(ACCUM_VISUAL);
     }
 }
 
@@ -111,10 +110,8 @@ static bool fitWindow()
         // A window larger than the driver's textures, or one the GPU has no
         // memory for: memory holds any window.
         if (kind == ACCUM_FRAMEBUFFER && !framebufferResize(keptWidth, keptHeight)) {
-            kind = ACCUM_MEMORY;
-            memorySetUp(srgb);
-        }
-        if (kind == ACCUM_MEMORY) {
+            useMemory();
+        } else if (kind == ACCUM_MEMORY) {
             memoryResize(keptWidth, keptHeight);
         }
         pendingScale = 1;
