@@ -18,9 +18,6 @@
 
 namespace {
 
-constexpr int SCREEN_WIDTH = 800;
-constexpr int SCREEN_HEIGHT = 600;
-
 int stormSeconds()
 {
     const char* s = std::getenv("ZARV_STORM_SECONDS");
@@ -34,13 +31,6 @@ std::string tempFile(const char* name)
     close(fd);
     unlink(path);
     return std::string(path) + "-" + name;
-}
-
-void xdotool(const std::vector<std::string>& args)
-{
-    std::vector<std::string> argv{"xdotool"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ASSERT_EQ(run(argv), 0);
 }
 
 // Every key a user might hit except Esc, and except Alt combinations, which
@@ -254,5 +244,5 @@ INSTANTIATE_TEST_SUITE_P(AccumulationVisuals, Storm, ::testing::Values(false, tr
 
 int main(int argc, char** argv)
 {
-    return runTestsOnDesktop(argc, argv, SCREEN_WIDTH, SCREEN_HEIGHT);
+    return runTestsOnDesktop(argc, argv);
 }

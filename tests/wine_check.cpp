@@ -43,7 +43,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: wine_check ZARV_EXE\n");
         return 2;
     }
-    const int width = 800, height = 600;
+    const int width = SCREEN_WIDTH, height = SCREEN_HEIGHT;
     startXServer(width, height);
     startWindowManager();
     const std::string hud = "/tmp/zarv-wine-hud-" + std::to_string(getpid());
@@ -74,11 +74,7 @@ int main(int argc, char** argv)
     run({"xdotool", "mousemove", "400", "300", "click", "1"});
     sleepMs(1500);
     const Picture boom = grabScreen();
-    long dimRed = 0;
-    for (size_t i = 0; i < boom.rgb.size(); i += 3) {
-        dimRed += boom.rgb[i] > 0 && boom.rgb[i] <= LIT;
-    }
-    if (countPixels(boom).lit < 100000 || dimRed < 10000) {
+    if (countPixels(boom).lit < 100000 || dimRedPixels(boom) < 10000) {
         return failed("a click did not explode the grid with its trail");
     }
     sleepMs(3000);

@@ -8,7 +8,7 @@ set -eu
 packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
 # CPack's Debian generator works out the dependencies with file and dpkg-shlibdeps.
 package_packages="file dpkg-dev"
-test_packages="$package_packages googletest libgtest-dev libx11-dev xvfb xdotool openbox valgrind man-db
+test_packages="$package_packages googletest libgtest-dev libx11-dev xvfb xdotool openbox weston xwayland valgrind man-db
     appstream desktop-file-utils lintian"
 case "${1:-}" in
     --test) packages="$packages $test_packages" ;;

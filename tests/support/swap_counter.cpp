@@ -1,6 +1,6 @@
 // Preloaded into the program under test: counts its buffer swaps, the
 // calls of its frame routine (each begins by clearing the colour buffer
-// alone) and its glAccum calls from the outside, and keeps the counts in the
+// alone), its glAccum and its glReadPixels calls from the outside, and keeps the counts in the
 // file named by ZARV_SWAP_COUNT_FILE.
 #include <GL/glx.h>
 #include <dlfcn.h>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-static std::uint64_t counts[3];  // swaps, frame routine calls, glAccum calls
+static std::uint64_t counts[4];  // swaps, frame routine calls, glAccum and glReadPixels calls
 
 static void save()
 {
@@ -49,5 +49,15 @@ extern "C" void glAccum(GLenum op, GLfloat value)
     static const Accum next = reinterpret_cast<Accum>(dlsym(RTLD_NEXT, "glAccum"));
     next(op, value);
     ++counts[2];
+    save();
+}
+
+extern "C" void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                             void* data)
+{
+    using Read = void (*)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
+    static const Read next = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "glReadPixels"));
+    next(x, y, width, height, format, type, data);
+    ++counts[3];
     save();
 }

@@ -20,6 +20,9 @@ struct Picture {
 
 // A channel counts as lit above this value (of 255).
 constexpr int LIT = 40;
+// The desktop the real program is tested on.
+constexpr int SCREEN_WIDTH = 800;
+constexpr int SCREEN_HEIGHT = 600;
 
 // What a picture shows, counted per pixel.
 struct PixelCounts {
@@ -30,15 +33,22 @@ struct PixelCounts {
 };
 PixelCounts countPixels(const Picture& p, int x0, int y0, int x1, int y1);
 PixelCounts countPixels(const Picture& p);
+// Pixels in dim red, lit but not above LIT: the trail's fading light, where
+// the solid quads are lit brightly.
+long dimRedPixels(const Picture& p);
 
 // Starts Xvfb with one screen of the given size on a free display, points
 // DISPLAY at it, and stops it when the test program exits.
 void startXServer(int width, int height);
 // Starts openbox on that display and waits until it manages the screen.
 void startWindowManager();
-// Runs the test program's tests on a private X server of the given size
-// with openbox managing it; returns RUN_ALL_TESTS's result.
-int runTestsOnDesktop(int argc, char** argv, int width, int height);
+// Whether the tests run under weston's headless backend with its Xwayland
+// (ZARV_TEST_DESKTOP=weston), whose root window cannot be read back and
+// whose pointer XTEST cannot move.
+bool onWeston();
+// Runs the test program's tests on a private X server of the screen's size
+// with openbox managing it, or under weston; returns RUN_ALL_TESTS's result.
+int runTestsOnDesktop(int argc, char** argv);
 
 // For MESA_EXTENSION_OVERRIDE: a driver without framebuffer objects.
 constexpr const char* NO_FRAMEBUFFER_OBJECTS = "-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object";
@@ -50,6 +60,8 @@ std::uint64_t swapCount(const std::string& file);
 std::uint64_t frameCallCount(const std::string& file);
 // Its glAccum calls so far, under the same counter.
 std::uint64_t accumCallCount(const std::string& file);
+// Its glReadPixels calls so far: the trail kept in memory reads the window.
+std::uint64_t readPixelsCallCount(const std::string& file);
 
 // Starts a program with the current environment; its output goes to the
 // test's own unless quiet. Aborts the test program if it cannot start.
@@ -65,6 +77,9 @@ bool waitExit(pid_t pid, int timeoutMs, int& status);
 bool running(pid_t pid);
 // Runs a command to completion and returns its exit status, -1 if killed.
 int run(const std::vector<std::string>& argv);
+// Runs xdotool with these arguments: keys and buttons pressed through the X
+// server, as a user would. Fails the test if it fails.
+void xdotool(const std::vector<std::string>& args);
 
 // The X window whose title is exactly name, or 0 if none within timeoutMs.
 unsigned long findWindow(const std::string& name, int timeoutMs);
@@ -81,6 +96,8 @@ void resizeWindow(unsigned long window, int width, int height);
 long residentKiB(pid_t pid);
 // The whole screen as it is now.
 Picture grabScreen();
+// The window's own pixels as they are now.
+Picture grabWindow(unsigned long window);
 // The current GL read buffer of the given size.
 Picture readGlPixels(int width, int height);
 
