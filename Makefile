@@ -7,7 +7,7 @@ MAKEFLAGS += --no-print-directory
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test fresh-test windows soak bench lint package build configure deps test-deps screenshots clean
+.PHONY: all run test fresh-test windows soak bench lint package build configure deps test-deps screenshots icons clean
 
 all: build
 
@@ -77,7 +77,12 @@ fresh-test:
 
 screenshots: build
 	@tools/install-deps.sh --capture
-	tools/capture-screenshots.sh $(BUILD)/zarv docs data/zarv.png
+	tools/capture-screenshots.sh $(BUILD)/zarv docs
+
+# The icon's PNG sizes, rendered from data/icons/zarv.svg.
+icons:
+	@tools/install-deps.sh --capture
+	tools/make-icons.sh
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize build-windows

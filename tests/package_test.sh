@@ -28,7 +28,13 @@ cat >"$work/expected" <<'LIST'
 ./usr/share/applications/zarv.desktop
 ./usr/share/doc/zarv/changelog.gz
 ./usr/share/doc/zarv/copyright
+./usr/share/icons/hicolor/128x128/apps/zarv.png
+./usr/share/icons/hicolor/16x16/apps/zarv.png
 ./usr/share/icons/hicolor/256x256/apps/zarv.png
+./usr/share/icons/hicolor/32x32/apps/zarv.png
+./usr/share/icons/hicolor/48x48/apps/zarv.png
+./usr/share/icons/hicolor/64x64/apps/zarv.png
+./usr/share/icons/hicolor/scalable/apps/zarv.svg
 ./usr/share/man/man6/zarv.6.gz
 ./usr/share/metainfo/io.github.zarv.zarv.metainfo.xml
 LIST

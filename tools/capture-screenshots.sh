@@ -2,14 +2,12 @@
 # Captures the README's pictures from the real program on a private Xvfb
 # with openbox: the explosion as an animated WebP (half a second at rest,
 # the click, then six seconds of flight), the grid at rest from its first
-# frame and the explosion two seconds after the click as stills. With an
-# icon path, also cuts the desktop icon (256 x 256) from the latter.
-# Usage: tools/capture-screenshots.sh path/to/zarv output-directory [icon.png]
+# frame and the explosion two seconds after the click as stills.
+# Usage: tools/capture-screenshots.sh path/to/zarv output-directory
 set -eu
 
 zarv=${1:?usage: $0 path/to/zarv output-directory}
 out=${2:?usage: $0 path/to/zarv output-directory}
-icon=${3:-}
 mkdir -p "$out"
 frames=$(mktemp -d)
 
@@ -60,7 +58,3 @@ img2webp -loop 0 -lossy -q 60 $args -o "$out/explosion.webp" >/dev/null
 cp "$frames/0000.png" "$out/grid-at-rest.png"
 cp "$frames/$(printf %04d "$still").png" "$out/explosion.png"
 echo "wrote $out/explosion.webp ($i frames), $out/grid-at-rest.png and $out/explosion.png"
-if [ -n "$icon" ]; then
-    convert "$out/explosion.png" -gravity center -crop 400x400+0+0 +repage -resize 256x256 "$icon"
-    echo "wrote $icon"
-fi

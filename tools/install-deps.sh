@@ -15,7 +15,7 @@ case "${1:-}" in
     --package) packages="$packages $package_packages" ;;
     --bench) packages="$packages $test_packages libbenchmark-dev bc x11-utils" ;;
     --lint) packages="$packages $test_packages libbenchmark-dev clang-tidy clang-format cppcheck" ;;
-    --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp" ;;
+    --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp librsvg2-bin" ;;
     --fresh) packages="debootstrap xvfb openbox xdotool" ;;
     --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip imagemagick icoutils" ;;
 esac
