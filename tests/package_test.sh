@@ -61,7 +61,6 @@ fi
 
 . "$(dirname "$0")/../tools/xvfb-desktop.sh"
 start_desktop 800x600
-sleep 1
 "$root/usr/games/zarv" &
 zarv=$!
 timeout 10 xdotool search --sync --name '^Zarv 1\.0$' >/dev/null || fail "installed zarv opened no window"

@@ -15,7 +15,6 @@ pids=""
 trap 'kill $pids 2>/dev/null || true; rm -rf "$frames"' EXIT
 . "$(dirname "$0")/xvfb-desktop.sh"
 start_desktop 800x600
-sleep 1
 
 "$zarv" &
 zarv_pid=$!

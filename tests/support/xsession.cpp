@@ -197,27 +197,16 @@ static bool waitFor(int timeoutMs, const std::function<bool()>& ready)
 
 void startWindowManager()
 {
-    services.push_back(spawn({"openbox", "--sm-disable"}, true));
     // openbox announces itself before it has finished starting (on a fresh
     // system it first rebuilds fontconfig's cache), and what a window asks
-    // for meanwhile is lost. It is running once it frames a probe window.
-    Display* dpy = display();
-    const Window root = DefaultRootWindow(dpy);
-    const Window probe = XCreateSimpleWindow(dpy, root, 0, 0, 10, 10, 0, 0, 0);
-    XMapWindow(dpy, probe);
-    XFlush(dpy);
-    const bool up = waitFor(60000, [&] {
-        Window probeRoot = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(dpy, probe, &probeRoot, &parent, &children, &count);
-        if (children != nullptr) {
-            XFree(children);
-        }
-        return parent != 0 && parent != root;
-    });
-    XDestroyWindow(dpy, probe);
-    XSync(dpy, False);
+    // for meanwhile is lost. It runs its start-up command once it manages
+    // the screen.
+    char ready[] = "/tmp/zarv-openbox-XXXXXX";
+    close(mkstemp(ready));
+    unlink(ready);
+    services.push_back(spawn({"openbox", "--sm-disable", "--startup", std::string("touch ") + ready}, true));
+    const bool up = waitFor(60000, [&] { return access(ready, F_OK) == 0; });
+    unlink(ready);
     if (!up) {
         fail("openbox did not take the screen");
     }
