@@ -6,7 +6,7 @@
 // (the accumulation buffer used, gpu and framebuffer both the framebuffer
 // object; prints: rest_ms exploding_ms trail_ms swap_ms)
 #include "accum.h"
-#include "bench_display.h"
+#include "bench.h"
 #include "field.h"
 #include "render.h"
 #include "support/xsession.h"
@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -39,13 +38,11 @@ static double medianMs(int runs, const std::function<void()>& section)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory]\n");
+    int width, height;
+    std::string kind;
+    if (!benchArguments(argc, argv, width, height, kind)) {
         return 2;
     }
-    const std::string kind = argc == 4 ? argv[3] : "visual";
-    const int width = std::atoi(argv[1]);
-    const int height = std::atoi(argv[2]);
     const bool userDisplay = useBenchDisplay();
     if (!userDisplay) {
         startXServer(width, height);
@@ -64,9 +61,7 @@ int main(int argc, char** argv)
     }
     glutSwapBuffers();
     init();
-    glViewport(0, 0, width, height);
-    ps.width = width;
-    ps.height = height;
+    resizeView(width, height);
     accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
              : kind == "memory"                     ? ACCUM_MEMORY
                                                     : ACCUM_VISUAL);
@@ -82,14 +77,11 @@ int main(int argc, char** argv)
         glClear(GL_COLOR_BUFFER_BIT);
         drawFrame(rotA = nextSpin(rotA));
     });
-    // The trail's share: the same six accumulation-buffer operations alone.
-    const float m = powf(0.6f, 0.5f);
-    const double trail = medianMs(runs, [&] {
+    // The trail's share: its work for both eye passes alone.
+    const double trail = medianMs(runs, [] {
         for (int eye = 0; eye < 2; ++eye) {
             glColorMask(eye == 0, eye == 1, GL_FALSE, GL_TRUE);
-            accum(GL_MULT, m);
-            accum(GL_ACCUM, 1 - m);
-            accum(GL_RETURN, 1.0f);
+            applyTrail();
         }
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     });

@@ -8,7 +8,7 @@
 // visuals hidden as on Xwayland, the framebuffer object, or with framebuffer
 // objects hidden too, the memory buffer.
 // Prints: startup_ms rest_fps exploding_fps rest_cpu_percent
-#include "bench_display.h"
+#include "bench.h"
 #include "support/xsession.h"
 
 #include <signal.h>
@@ -46,13 +46,11 @@ static double now()
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: run_binary WIDTH HEIGHT [visual|gpu|framebuffer|memory]\n");
+    int width, height;
+    std::string kind;
+    if (!benchArguments(argc, argv, width, height, kind)) {
         return 2;
     }
-    const std::string kind = argc == 4 ? argv[3] : "visual";
-    const int width = std::atoi(argv[1]);
-    const int height = std::atoi(argv[2]);
     if (!useBenchDisplay()) {
         startXServer(width, height);
         startWindowManager();

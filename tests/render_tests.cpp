@@ -32,7 +32,7 @@ void glutSwapBuffers()
 
 namespace {
 
-// Makes the test window width x height and tells the renderer, as the
+// Makes the test window width x height and tells the renderer as the
 // program's reshape callback does.
 void resize(int width, int height)
 {
@@ -48,9 +48,7 @@ void resize(int width, int height)
     ASSERT_EQ(glutGet(GLUT_WINDOW_HEIGHT), height);
     // Mesa's software drawables take the new size at a swap.
     glutSwapBuffers();
-    glViewport(0, 0, width, height);
-    ps.width = width;
-    ps.height = height;
+    resizeView(width, height);
 }
 
 Picture frame(float rotA)

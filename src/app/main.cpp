@@ -23,10 +23,7 @@ static const unsigned char KEY_ESCAPE = 27;
 
 static void reshape(int width, int height)
 {
-    glViewport(0, 0, width, height);
-    // The projection follows from these in the next drawn frame.
-    ps.width = width;
-    ps.height = height;
+    resizeView(width, height);
 }
 
 static void myKeyboard(unsigned char key, int /*x*/, int /*y*/)

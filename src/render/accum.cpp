@@ -16,8 +16,8 @@ static bool srgb = false;
 // The window's size as the caller gives it, and the kept buffer's.
 static int windowWidth = 0;
 static int windowHeight = 0;
-static int keptWidth = 0;
-static int keptHeight = 0;
+int keptWidth = 0;
+int keptHeight = 0;
 // GL_MULT costs a kept buffer a pass over the whole window: it waits for the
 // next GL_ACCUM, which applies it on its way, and GL_RETURN reads through it.
 static float pendingScale = 1;

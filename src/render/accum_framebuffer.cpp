@@ -17,8 +17,6 @@ static GLuint framebuffer = 0;
 static GLuint accumTexture = 0;   // 16 bits per channel, the running mix
 static GLuint colourTexture = 0;  // the pass's colour buffer, copied
 static bool srgb = false;
-static int width = 0;
-static int height = 0;
 
 template <typename Function> static bool load(Function& f, const std::string& name)
 {
@@ -87,8 +85,6 @@ bool framebufferSetUp(bool srgbWindow)
 
 bool framebufferResize(int w, int h)
 {
-    width = w;
-    height = h;
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     // Errors raised before are not this allocation's.
@@ -122,7 +118,7 @@ void framebufferClear()
 // linear light where the textures decode and the window encodes sRGB.
 void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale)
 {
-    beginWindowQuad(width, height);
+    beginWindowQuad(keptWidth, keptHeight);
     glEnable(GL_TEXTURE_2D);
     if (op == GL_RETURN) {
         glBindTexture(GL_TEXTURE_2D, accumTexture);
@@ -135,7 +131,7 @@ void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale)
         }
     } else {
         glBindTexture(GL_TEXTURE_2D, colourTexture);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, keptWidth, keptHeight);
         if (op == GL_ACCUM) {
             glEnable(GL_BLEND);
             blendColor(keptScale, keptScale, keptScale, keptScale);

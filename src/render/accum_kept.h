@@ -28,9 +28,10 @@ inline bool hasExtension(const char* name)
     return hasName(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
 }
 
-// A quad over the whole window or framebuffer of the given size, with none
-// of the scene's state in the way; the colour mask is left alone. Drawn
-// with the colour value on every channel, texture coordinates 0..1.
+// A quad over the whole window or framebuffer of the given size, filled,
+// with the scene's matrices, lighting and depth test out of the way; the
+// colour mask, texturing and blending are the caller's. Drawn with the
+// colour value on every channel, texture coordinates 0..1.
 inline void beginWindowQuad(int width, int height)
 {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
@@ -80,6 +81,11 @@ inline double encodeSrgb(double l)
 {
     return l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
 }
+
+// The kept buffer's size in pixels, the window's at its last operation; kept
+// by accum.cpp, which sizes each kind to it before it is used.
+extern int keptWidth;
+extern int keptHeight;
 
 // In every kind's accumulate call: GL_LOAD or GL_ACCUM take value times the
 // colour buffer into the buffer, GL_ACCUM after scaling what it holds by

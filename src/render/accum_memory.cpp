@@ -12,8 +12,6 @@
 // 16 bits per RGBA channel, and the window's bytes.
 static std::vector<std::uint16_t> kept;
 static std::vector<GLubyte> pixels;
-static int width = 0;
-static int height = 0;
 // Stored byte to 16-bit buffer value, and back.
 static float fromByte[256];
 static GLubyte toByte[65536];
@@ -31,8 +29,6 @@ void memorySetUp(bool srgb)
 
 void memoryResize(int w, int h)
 {
-    width = w;
-    height = h;
     kept.assign(static_cast<size_t>(w) * h * 4, 0);
     pixels.resize(kept.size());
 }
@@ -56,7 +52,7 @@ static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale)
 
 static void take(GLfloat value, std::uint32_t scale)
 {
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, keptWidth, keptHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     std::uint32_t added[256];
     for (int b = 0; b < 256; ++b) {
         added[b] = static_cast<std::uint32_t>(std::lround(fromByte[b] * value));
@@ -101,9 +97,9 @@ static void giveBack(GLfloat value)
             }
         }
     }
-    beginWindowQuad(width, height);
+    beginWindowQuad(keptWidth, keptHeight);
     glRasterPos2f(-1, -1);
-    glDrawPixels(width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glDrawPixels(keptWidth, keptHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     endWindowQuad();
 }
 

@@ -57,7 +57,8 @@ void init()
     glLightfv(GL_LIGHT1, GL_SPECULAR, green);
     glEnable(GL_LIGHTING);
 
-    // The trail starts from whatever the new back buffer holds.
+    // The visual's buffer starts the trail from whatever the new back buffer
+    // holds; a kept one starts cleared once the window has a size.
     accumSetUp();
     accumClear();
     accum(GL_LOAD, 1.0f);
@@ -66,6 +67,13 @@ void init()
     ps.focalDistance = 50.0;
     ps.nearPlane = 4.0;
     ps.farPlane = 100.0;
+}
+
+void resizeView(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    ps.width = width;
+    ps.height = height;
 }
 
 bool frameDue(int elapsedMs, int lastFrameMs)
@@ -148,9 +156,8 @@ static void drawGrid(int eyeIndex)
     }
 }
 
-// Blends this pass into the running trail and writes it back; the colour
-// mask keeps the write-back in the pass's own channel.
-static void applyTrail()
+// The colour mask keeps the write-back in the pass's own channel.
+void applyTrail()
 {
     const float blurAmount = 0.6f;
     const float m = powf(blurAmount, 0.5f);
@@ -203,6 +210,7 @@ void drawFrame(float rotA)
         if (zarvMode) {
             countQuadsHome();
         }
+        // Tested again: the last quad home ends the explosion before its trail.
         if (zarvMode) {
             applyTrail();
         }

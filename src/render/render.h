@@ -23,9 +23,12 @@ constexpr unsigned FRAME_INTERVAL_MS = 11;
 // Scene spin about the vertical axis per drawn frame, degrees.
 constexpr float SPIN_PER_FRAME = 0.5f;
 
-// One-time GL state (lights, material, depth test, the accumulation buffer's
-// first load) and the camera parameters. Needs a current GL context.
+// One-time GL state (lights, material, depth test, the trail's accumulation
+// buffer) and the camera parameters. Needs a current GL context.
 void init();
+// The window's new size in pixels: the viewport now, the projection from
+// the next drawn frame.
+void resizeView(int width, int height);
 // GLUT's display and idle callback: clears, sleeps about 1 ms, and draws and
 // swaps one frame when the pacing allows.
 void display();
@@ -42,5 +45,8 @@ void aspectFactors(int width, int height, double& xScale, double& yScale);
 // back buffer over whatever colour it holds; runs the quads' motion while an
 // explosion is on. Leaves the full colour mask on; does not swap.
 void drawFrame(float rotA);
+// The trail's work after an exploding eye pass: fades the running trail,
+// blends the pass into it and writes it back through the colour mask.
+void applyTrail();
 
 #endif
