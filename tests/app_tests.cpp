@@ -136,18 +136,10 @@ class App : public ::testing::Test {
         ASSERT_TRUE(fullScreen());
         EXPECT_GT(rowsWithBothEyesOnAxis(screen(), 105, 495), 390 * 9 / 10);
         input("click", "1");
-        // The solid quads are lit brightly; only the fading trail leaves dim red.
-        const auto dimRed = [](const Picture& p) {
-            long count = 0;
-            for (size_t i = 0; i < p.rgb.size(); i += 3) {
-                count += p.rgb[i] > 0 && p.rgb[i] <= LIT;
-            }
-            return count;
-        };
-        const Picture p = screenOnce(
-            [&](const Picture& s) { return countPixels(s).lit > EXPLODING_LIT && dimRed(s) > 10000; });
+        const Picture p =
+            screenOnce([](const Picture& s) { return explosionShowing(s) && dimRedPixels(s) > 10000; });
         EXPECT_GT(countPixels(p).lit, EXPLODING_LIT);
-        EXPECT_GT(dimRed(p), 10000) << "no trail";
+        EXPECT_GT(dimRedPixels(p), 10000) << "no trail";
     }
 
     pid_t pid = 0;

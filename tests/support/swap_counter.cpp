@@ -1,7 +1,7 @@
 // Preloaded into the program under test: counts its buffer swaps, the
 // calls of its frame routine (each begins by clearing the colour buffer
-// alone), its glAccum and its glReadPixels calls from the outside, and keeps the counts in the
-// file named by ZARV_SWAP_COUNT_FILE.
+// alone), its glAccum and its glReadPixels calls from the outside, and
+// keeps the counts in the file named by ZARV_SWAP_COUNT_FILE.
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
