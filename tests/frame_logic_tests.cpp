@@ -1,5 +1,5 @@
 // The frame routine's decisions that need no GL: pacing, spin and aspect.
-#include "render.h"
+#include "view.h"
 
 #include <gtest/gtest.h>
 

@@ -79,13 +79,7 @@ int main(int argc, char** argv)
     glutInitWarningFunc(logGlutWarning);
 #endif
     glutInit(&argc, argv);
-    // The accumulation buffer carries the explosion's motion trail. Where the
-    // display has none (Xwayland, XQuartz) the renderer keeps its own.
-    const unsigned mode = GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH;
-    glutInitDisplayMode(mode);
-    if (!glutGet(GLUT_DISPLAY_MODE_POSSIBLE)) {
-        glutInitDisplayMode(mode & ~GLUT_ACCUM);
-    }
+    requestDisplayMode();
     glutInitWindowSize(600, 600);
     glutInitWindowPosition(100, 100);
     glutCreateWindow("Zarv 1.0");

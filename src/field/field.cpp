@@ -123,3 +123,13 @@ _quadPlacement stepQuad(_quad& q, int col, int row, int eyeIndex)
     }
     return p;
 }
+
+void stepEyePass(int eyeIndex, _quadPlacement placements[GRID_SIZE][GRID_SIZE])
+{
+    for (int row = 0; row < GRID_SIZE; ++row) {
+        for (int col = 0; col < GRID_SIZE; ++col) {
+            placements[col][row] = stepQuad(quads[col][row], col, row, eyeIndex);
+        }
+    }
+    countQuadsHome();
+}

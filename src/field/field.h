@@ -72,5 +72,9 @@ struct _quadPlacement {  // NOLINT(bugprone-reserved-identifier)
 // offsets are taken before it snaps the quad home), and tumbling in the
 // left-eye pass after the angles to draw with are taken.
 _quadPlacement stepQuad(_quad& q, int col, int row, int eyeIndex);
+// The field's work in one eye pass of an exploding frame: every quad's step
+// in the order the grid is drawn (row by row, column by column within a
+// row), each placement into placements[col][row], then the completion test.
+void stepEyePass(int eyeIndex, _quadPlacement placements[GRID_SIZE][GRID_SIZE]);
 
 #endif

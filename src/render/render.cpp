@@ -7,7 +7,6 @@
 
 #include <GL/glut.h>
 
-#include <cstdint>
 #include <math.h>
 #ifdef _WIN32
 #include <windows.h>
@@ -16,11 +15,18 @@
 #include <thread>
 #endif
 
-_viewParams ps;
-
 // Column and row of the cell whose corner sits on the spin axis: the grid is
 // drawn centred on it.
 static const int GRID_CENTRE = GRID_SIZE / 2;
+
+void requestDisplayMode()
+{
+    const unsigned mode = GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH;
+    glutInitDisplayMode(mode);
+    if (!glutGet(GLUT_DISPLAY_MODE_POSSIBLE)) {
+        glutInitDisplayMode(mode & ~GLUT_ACCUM);
+    }
+}
 
 void init()
 {
@@ -63,10 +69,7 @@ void init()
     accumClear();
     accum(GL_LOAD, 1.0f);
 
-    ps.eyeOffset = 1.0;
-    ps.focalDistance = 50.0;
-    ps.nearPlane = 4.0;
-    ps.farPlane = 100.0;
+    initCamera();
 }
 
 void resizeView(int width, int height)
@@ -76,45 +79,10 @@ void resizeView(int width, int height)
     ps.height = height;
 }
 
-bool frameDue(int elapsedMs, int lastFrameMs)
+// Places a quad for this pass: tumbling about its displaced centre while in
+// flight, flat once home. The caller has pushed the modelview matrix.
+static void placeQuad(const _quadPlacement& p, int col, int row)
 {
-    // Modular difference: the int clock wraps after about 24.8 days.
-    const std::uint32_t since =
-        static_cast<std::uint32_t>(elapsedMs) - static_cast<std::uint32_t>(lastFrameMs);
-    return since > FRAME_INTERVAL_MS;
-}
-
-float nextSpin(float rotA)
-{
-    rotA += SPIN_PER_FRAME;
-    if (rotA > 360) {
-        rotA = 0;
-    }
-    return rotA;
-}
-
-void aspectFactors(int width, int height, double& xScale, double& yScale)
-{
-    xScale = 1;
-    yScale = 1;
-    // A window with one side 0 keeps the factors 1 rather than divide by 0.
-    if (width == 0 || height == 0) {
-        return;
-    }
-    // The truncated integer quotient, not the real ratio: 16:9 gets 1.
-    if (width < height) {
-        yScale = height / width;  // NOLINT(bugprone-integer-division)
-    } else if (height < width) {
-        xScale = width / height;  // NOLINT(bugprone-integer-division)
-    }
-}
-
-// Moves a quad on for this pass and places it: tumbling about its displaced
-// centre while in flight, flat once home. The caller has pushed the
-// modelview matrix.
-static void placeQuad(_quad& q, int col, int row, int eyeIndex)
-{
-    const _quadPlacement p = stepQuad(q, col, row, eyeIndex);
     if (!p.home) {
         // The pivot is taken in the grid's plane, not at the quad's depth.
         const float pivotX = (GRID_CENTRE - col) - p.drawX;
@@ -129,15 +97,19 @@ static void placeQuad(_quad& q, int col, int row, int eyeIndex)
 }
 
 // The 2,500 quads of one eye pass: wireframe at rest, solid and moving while
-// an explosion runs.
+// an explosion runs, when the pass's motion and completion test come first.
 static void drawGrid(int eyeIndex)
 {
+    static _quadPlacement placements[GRID_SIZE][GRID_SIZE];
     const bool exploding = zarvMode;
+    if (exploding) {
+        stepEyePass(eyeIndex, placements);
+    }
     for (int row = 0; row < GRID_SIZE; ++row) {
         for (int col = 0; col < GRID_SIZE; ++col) {
             if (exploding) {
                 glPushMatrix();
-                placeQuad(quads[col][row], col, row, eyeIndex);
+                placeQuad(placements[col][row], col, row);
             }
             const int x = col - GRID_CENTRE;
             const int y = row - GRID_CENTRE;
@@ -168,49 +140,29 @@ void applyTrail()
 
 void drawFrame(float rotA)
 {
-    double xScale;
-    double yScale;
-    aspectFactors(ps.width, ps.height, xScale, yScale);
-    const double k = ps.nearPlane / ps.focalDistance;
-    const double halfExtent = 2 * PIXELS_PER_INCH;
     accumWindow(ps.width, ps.height);
-
     for (int eyeIndex = 0; eyeIndex < 2; ++eyeIndex) {
         // Lights are never turned off again; the colour mask separates the eyes.
         glEnable(GL_LIGHT0 + eyeIndex);
         glClear(GL_DEPTH_BUFFER_BIT);
-        int offset;
+        const _eyeView v = eyeView(eyeIndex);
         if (eyeIndex == 0) {
-            offset = static_cast<int>(ps.eyeOffset);
             glColorMask(GL_TRUE, GL_FALSE, GL_FALSE, GL_TRUE);
         } else {
-            offset = static_cast<int>(-ps.eyeOffset);
             glColorMask(GL_FALSE, GL_TRUE, GL_FALSE, GL_TRUE);
         }
-
-        // Off-axis frustum: shifting it and the scene by the same offset puts
-        // zero parallax at the focal distance.
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        glFrustum((ps.width / -halfExtent + offset) * k * xScale,
-                  (ps.width / halfExtent + offset) * k * xScale,
-                  (ps.height / -halfExtent) * k * yScale,
-                  (ps.height / halfExtent) * k * yScale,
-                  ps.nearPlane,
-                  ps.farPlane);
+        glFrustum(v.left, v.right, v.bottom, v.top, v.nearPlane, v.farPlane);
 
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        glTranslatef(static_cast<float>(offset), 0, 0);
+        glTranslatef(static_cast<float>(v.offset), 0, 0);
         glTranslated(0, 0, -ps.focalDistance);
         glRotatef(rotA, 0, 1, 0);
 
         drawGrid(eyeIndex);
-
-        if (zarvMode) {
-            countQuadsHome();
-        }
-        // Tested again: the last quad home ends the explosion before its trail.
+        // The last quad home ends the explosion before its trail.
         if (zarvMode) {
             applyTrail();
         }
