@@ -52,8 +52,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!useBenchDisplay()) {
-        startXServer(width, height);
-        startWindowManager();
+        startDesktop(width, height, true);
     }
 
     const std::string swapFile = "/tmp/zarv-bench-swaps-" + std::to_string(getpid());

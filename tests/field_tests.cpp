@@ -203,7 +203,8 @@ TEST(QuadMotion, BoxIsStrictAndFixedOnTheFirstQuadsHome)
     EXPECT_EQ(q.vz, 0.00001f);
     EXPECT_LT(q.z, -100.0f) << "the position is not clamped";
 
-    // Column 49 has 51 units towards +x, column 0 has 100.
+    // The box is fixed, not centred on the quad: column 49 has 51 units
+    // towards +x and 149 towards -x.
     _quad right = homeQuad(49, 0);
     right.vx = 0.5f;
     int steps = 0;

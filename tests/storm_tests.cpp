@@ -60,18 +60,24 @@ std::vector<std::string> stormKeys()
 }
 
 // GL errors Mesa reported other than the frustum of a frame drawn before the
-// first reshape, when the window size is still 0 x 0.
+// first reshape, when the window size is still 0 x 0, and Mesa's count of
+// its repeats ("N similar GL_INVALID_VALUE errors") right after it.
 std::vector<std::string> unexpectedGlErrors(const std::string& errorFile)
 {
     std::vector<std::string> unexpected;
     std::ifstream in(errorFile);
     std::string line;
+    bool afterFrustum = false;
     while (std::getline(in, line)) {
-        const bool frustum = line.find("GL_INVALID_VALUE in glFrustum") != std::string::npos ||
-                             line.find("similar GL_INVALID_VALUE errors") != std::string::npos;
-        if (line.rfind("Mesa", 0) == 0 && !frustum) {
+        if (line.rfind("Mesa", 0) != 0) {
+            continue;
+        }
+        const bool frustum = line.find("GL_INVALID_VALUE in glFrustum") != std::string::npos;
+        const bool repeats = line.find("similar GL_INVALID_VALUE errors") != std::string::npos;
+        if (!frustum && !(repeats && afterFrustum)) {
             unexpected.push_back(line);
         }
+        afterFrustum = frustum || (repeats && afterFrustum);
     }
     return unexpected;
 }

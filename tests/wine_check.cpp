@@ -44,8 +44,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int width = SCREEN_WIDTH, height = SCREEN_HEIGHT;
-    startXServer(width, height);
-    startWindowManager();
+    startDesktop(width, height, true);
     const std::string hud = "/tmp/zarv-wine-hud-" + std::to_string(getpid());
     mkdir(hud.c_str(), 0755);
     const pid_t pid = spawn(

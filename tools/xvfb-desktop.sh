@@ -35,7 +35,7 @@ case "$0" in
 *xvfb-desktop.sh)
     set -eu
     pids=""
-    trap 'kill $pids 2>/dev/null; exit 0' TERM
+    trap 'kill $pids 2>/dev/null; wait; exit 0' TERM
     trap 'kill $pids 2>/dev/null' EXIT
     start_desktop "$@"
     echo "$desktop_number"

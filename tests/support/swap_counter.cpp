@@ -1,7 +1,9 @@
-// Preloaded into the program under test: counts its buffer swaps, the
-// calls of its frame routine (each begins by clearing the colour buffer
-// alone), its glAccum and its glReadPixels calls from the outside, and
+// Preloaded into the program under test: counts its buffer swaps, its
+// clears of the colour buffer alone (the frame routine begins each call
+// with one), its glAccum and its glReadPixels calls from the outside, and
 // keeps the counts in the file named by ZARV_SWAP_COUNT_FILE.
+#include "counters.h"
+
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -10,7 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-static std::uint64_t counts[4];  // swaps, frame routine calls, glAccum and glReadPixels calls
+static std::uint64_t counts[COUNTERS];
 
 static void save()
 {
@@ -28,7 +30,7 @@ extern "C" void glXSwapBuffers(Display* dpy, GLXDrawable drawable)
     using Swap = void (*)(Display*, GLXDrawable);
     static const Swap next = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
     next(dpy, drawable);
-    ++counts[0];
+    ++counts[COUNT_SWAPS];
     save();
 }
 
@@ -38,7 +40,7 @@ extern "C" void glClear(GLbitfield mask)
     static const Clear next = reinterpret_cast<Clear>(dlsym(RTLD_NEXT, "glClear"));
     next(mask);
     if (mask == GL_COLOR_BUFFER_BIT) {
-        ++counts[1];
+        ++counts[COUNT_COLOUR_CLEARS];
         save();
     }
 }
@@ -48,7 +50,7 @@ extern "C" void glAccum(GLenum op, GLfloat value)
     using Accum = void (*)(GLenum, GLfloat);
     static const Accum next = reinterpret_cast<Accum>(dlsym(RTLD_NEXT, "glAccum"));
     next(op, value);
-    ++counts[2];
+    ++counts[COUNT_ACCUM];
     save();
 }
 
@@ -58,6 +60,6 @@ extern "C" void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GL
     using Read = void (*)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
     static const Read next = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "glReadPixels"));
     next(x, y, width, height, format, type, data);
-    ++counts[3];
+    ++counts[COUNT_READ_PIXELS];
     save();
 }

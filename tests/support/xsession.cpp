@@ -1,6 +1,8 @@
 // Test support: Xvfb, openbox, child processes and pixel read-back.
 #include "xsession.h"
 
+#include "counters.h"
+
 // Before Xlib, whose macros (None, Bool, Status) would break it.
 #include <gtest/gtest.h>
 
@@ -92,16 +94,22 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return spawnWith(argv, false, extraEnv, errorFile);
 }
 
-bool waitExit(pid_t pid, int timeoutMs, int& status)
+// Polls ready until it holds, for at most timeoutMs; whether it held.
+static bool waitFor(int timeoutMs, const std::function<bool()>& ready)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return true;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
         }
-        sleepMs(5);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
+        sleepMs(20);
+    }
+    return true;
+}
+
+bool waitExit(pid_t pid, int timeoutMs, int& status)
+{
+    return waitFor(timeoutMs, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
 }
 
 bool running(pid_t pid)
@@ -125,24 +133,18 @@ void xdotool(const std::vector<std::string>& args)
     EXPECT_EQ(run(argv), 0) << "xdotool " << args[0];
 }
 
-void startXServer(int width, int height)
+void startDesktop(int width, int height, bool windowManager)
 {
     int fds[2];
     if (pipe(fds) != 0) {
         fail("pipe");
     }
-    // Xvfb inherits the pipe, picks a free display and writes its number there.
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    services.push_back(spawn({"Xvfb",
-                              "-displayfd",
-                              std::to_string(fds[1]),
-                              "-screen",
-                              "0",
-                              screen,
-                              "-nolisten",
-                              "tcp",
-                              "-noreset"},
-                             true));
+    // The script prints the display's number on the pipe once the desktop is
+    // up, and ends it at SIGTERM.
+    std::string command = std::string(ZARV_SOURCE_DIR "/tools/xvfb-desktop.sh ") + std::to_string(width) + "x" +
+                          std::to_string(height) + (windowManager ? "" : " bare") + " >&" +
+                          std::to_string(fds[1]);
+    services.push_back(spawn({"sh", "-c", "exec " + command}));
     std::atexit(stopServices);
     close(fds[1]);
     std::string number;
@@ -152,7 +154,7 @@ void startXServer(int width, int height)
     }
     close(fds[0]);
     if (number.empty()) {
-        fail("Xvfb did not start");
+        fail("no desktop: Xvfb or openbox did not start");
     }
     setenv("DISPLAY", (":" + number).c_str(), 1);
 }
@@ -181,35 +183,6 @@ static Display* display()
         defaultXErrorHandler = XSetErrorHandler(onXError);
     }
     return dpy;
-}
-
-static bool waitFor(int timeoutMs, const std::function<bool()>& ready)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        sleepMs(20);
-    }
-    return true;
-}
-
-void startWindowManager()
-{
-    // openbox announces itself before it has finished starting (on a fresh
-    // system it first rebuilds fontconfig's cache), and what a window asks
-    // for meanwhile is lost. It runs its start-up command once it manages
-    // the screen.
-    char ready[] = "/tmp/zarv-openbox-XXXXXX";
-    close(mkstemp(ready));
-    unlink(ready);
-    services.push_back(spawn({"openbox", "--sm-disable", "--startup", std::string("touch ") + ready}, true));
-    const bool up = waitFor(60000, [&] { return access(ready, F_OK) == 0; });
-    unlink(ready);
-    if (!up) {
-        fail("openbox did not take the screen");
-    }
 }
 
 bool onWeston()
@@ -261,15 +234,14 @@ int runTestsOnDesktop(int argc, char** argv)
     if (onWeston()) {
         startWeston(SCREEN_WIDTH, SCREEN_HEIGHT);
     } else {
-        startXServer(SCREEN_WIDTH, SCREEN_HEIGHT);
-        startWindowManager();
+        startDesktop(SCREEN_WIDTH, SCREEN_HEIGHT, true);
     }
     return RUN_ALL_TESTS();
 }
 
-static std::uint64_t counterValue(const std::string& file, int index)
+static std::uint64_t counterValue(const std::string& file, Counter index)
 {
-    std::uint64_t values[4] = {0, 0, 0, 0};
+    std::uint64_t values[COUNTERS] = {};
     std::ifstream in(file, std::ios::binary);
     in.read(reinterpret_cast<char*>(values), sizeof values);
     return values[index];
@@ -277,22 +249,22 @@ static std::uint64_t counterValue(const std::string& file, int index)
 
 std::uint64_t swapCount(const std::string& file)
 {
-    return counterValue(file, 0);
+    return counterValue(file, COUNT_SWAPS);
 }
 
 std::uint64_t frameCallCount(const std::string& file)
 {
-    return counterValue(file, 1);
+    return counterValue(file, COUNT_COLOUR_CLEARS);
 }
 
 std::uint64_t accumCallCount(const std::string& file)
 {
-    return counterValue(file, 2);
+    return counterValue(file, COUNT_ACCUM);
 }
 
 std::uint64_t readPixelsCallCount(const std::string& file)
 {
-    return counterValue(file, 3);
+    return counterValue(file, COUNT_READ_PIXELS);
 }
 
 static Window searchTree(Display* dpy, Window w, const std::string& name)

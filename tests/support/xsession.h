@@ -37,11 +37,10 @@ PixelCounts countPixels(const Picture& p);
 // the solid quads are lit brightly.
 long dimRedPixels(const Picture& p);
 
-// Starts Xvfb with one screen of the given size on a free display, points
-// DISPLAY at it, and stops it when the test program exits.
-void startXServer(int width, int height);
-// Starts openbox on that display and waits until it manages the screen.
-void startWindowManager();
+// Starts Xvfb with one screen of the given size on a free display, with
+// openbox managing it if windowManager, through tools/xvfb-desktop.sh;
+// points DISPLAY at it, and stops both when the test program exits.
+void startDesktop(int width, int height, bool windowManager);
 // Whether the tests run under weston's headless backend with its Xwayland
 // (ZARV_TEST_DESKTOP=weston), whose root window cannot be read back and
 // whose pointer XTEST cannot move.
@@ -56,7 +55,9 @@ constexpr const char* NO_FRAMEBUFFER_OBJECTS = "-GL_ARB_framebuffer_object -GL_E
 // Frames swapped so far by a program run with the preloaded swap counter
 // (LD_PRELOAD of swap_counter, ZARV_SWAP_COUNT_FILE=file); 0 before its first.
 std::uint64_t swapCount(const std::string& file);
-// Calls of its frame routine so far, under the same counter.
+// Calls of its frame routine so far, under the same counter: its clears of
+// the colour buffer alone, of which the trail's framebuffer object adds a
+// few, at start-up and at each resize.
 std::uint64_t frameCallCount(const std::string& file);
 // Its glAccum calls so far, under the same counter.
 std::uint64_t accumCallCount(const std::string& file);
