@@ -13,15 +13,21 @@
 // for anything else.
 inline bool benchArguments(int argc, char** argv, int& width, int& height, std::string& kind)
 {
-    if (argc != 3 && argc != 4) {
+    kind = argc == 4 ? argv[3] : "visual";
+    if ((argc != 3 && argc != 4) ||
+        (kind != "visual" && kind != "gpu" && kind != "framebuffer" && kind != "memory")) {
         std::fprintf(stderr, "usage: %s WIDTH HEIGHT [visual|gpu|framebuffer|memory]\n", argv[0]);
         return false;
     }
     width = std::atoi(argv[1]);
     height = std::atoi(argv[2]);
-    kind = argc == 4 ? argv[3] : "visual";
     return true;
 }
+
+// frame_cost's exit status where the display has no accumulation visual,
+// so that the visual's buffer, and the framebuffer object in its place,
+// cannot be measured there.
+constexpr int NO_ACCUMULATION_VISUAL = 3;
 
 // Points DISPLAY at BENCH_DISPLAY and returns true if it is set.
 inline bool useBenchDisplay()

@@ -4,7 +4,9 @@
 // each is timed on its own.
 // Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory]
 // (the accumulation buffer used, gpu and framebuffer both the framebuffer
-// object; prints: rest_ms exploding_ms trail_ms swap_ms)
+// object; prints: rest_ms exploding_ms trail_ms swap_ms). On a display
+// without accumulation visuals, visual and gpu end with
+// NO_ACCUMULATION_VISUAL.
 #include "accum.h"
 #include "bench.h"
 #include "field.h"
@@ -45,10 +47,10 @@ int main(int argc, char** argv)
     }
     const bool userDisplay = useBenchDisplay();
     if (!userDisplay) {
-        startXServer(width, height);
+        startDesktop(width, height, false);
     }
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH);
+    requestDisplayMode();
     glutInitWindowSize(width, height);
     glutCreateWindow("frame cost");
     glutDisplayFunc([] {});
@@ -60,6 +62,12 @@ int main(int argc, char** argv)
         sleepMs(5);
     }
     glutSwapBuffers();
+    GLint accumBits = 0;
+    glGetIntegerv(GL_ACCUM_RED_BITS, &accumBits);
+    if (accumBits == 0 && (kind == "visual" || kind == "gpu")) {
+        std::fprintf(stderr, "frame_cost: the display has no accumulation visual\n");
+        return NO_ACCUMULATION_VISUAL;
+    }
     init();
     resizeView(width, height);
     accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
