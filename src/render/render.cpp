@@ -15,10 +15,6 @@
 #include <thread>
 #endif
 
-// Column and row of the cell whose corner sits on the spin axis: the grid is
-// drawn centred on it.
-static const int GRID_CENTRE = GRID_SIZE / 2;
-
 void requestDisplayMode()
 {
     const unsigned mode = GLUT_RGBA | GLUT_DOUBLE | GLUT_ACCUM | GLUT_DEPTH;
@@ -84,9 +80,9 @@ void resizeView(int width, int height)
 static void placeQuad(const _quadPlacement& p, int col, int row)
 {
     if (!p.home) {
-        // The pivot is taken in the grid's plane, not at the quad's depth.
-        const float pivotX = (GRID_CENTRE - col) - p.drawX;
-        const float pivotY = (GRID_CENTRE - row) - p.drawY;
+        float pivotX;
+        float pivotY;
+        quadPivot(p, col, row, pivotX, pivotY);
         glTranslatef(0.5f - pivotX, 0.5f - pivotY, 0);
         glRotatef(p.rotX, 1, 0, 0);
         glRotatef(p.rotY, 0, 1, 0);

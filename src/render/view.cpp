@@ -46,6 +46,13 @@ void aspectFactors(int width, int height, double& xScale, double& yScale)
     }
 }
 
+void quadPivot(const _quadPlacement& p, int col, int row, float& pivotX, float& pivotY)
+{
+    // Taken in the grid's plane, not at the quad's depth.
+    pivotX = (GRID_CENTRE - col) - p.drawX;
+    pivotY = (GRID_CENTRE - row) - p.drawY;
+}
+
 _eyeView eyeView(int eyeIndex)
 {
     double xScale;

@@ -4,6 +4,8 @@
 #ifndef ZARV_VIEW_H
 #define ZARV_VIEW_H
 
+#include "field.h"
+
 // Window size and stereo camera. Sizes in pixels, distances in scene units.
 struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
     int width;
@@ -46,5 +48,15 @@ struct _eyeView {  // NOLINT(bugprone-reserved-identifier)
 };
 // The view of eye pass eyeIndex (0 left, 1 right).
 _eyeView eyeView(int eyeIndex);
+
+// Column and row of the cell whose corner sits on the spin axis: the grid is
+// drawn centred on it, quads[col][row] as the unit square from
+// (col - GRID_CENTRE, row - GRID_CENTRE).
+constexpr int GRID_CENTRE = GRID_SIZE / 2;
+// A quad in flight, placed by p, turns about its displaced centre taken in
+// the grid's plane, (0.5 - pivotX, 0.5 - pivotY, 0): its model transform is
+// T(0.5 - pivot) Rx(rotX) Ry(rotY) Rz(rotZ) T(pivot - 0.5) T(drawX, drawY,
+// drawZ), with pivot = (pivotX, pivotY, 0). Scene units.
+void quadPivot(const _quadPlacement& p, int col, int row, float& pivotX, float& pivotY);
 
 #endif

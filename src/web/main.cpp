@@ -1,0 +1,151 @@
+// Zarv in a browser: the 50 x 50 grid as a spinning red/green anaglyph
+// wireframe, filling the page, drawn with WebGL 2.
+//
+// Controls:
+//   any mouse button, or a tap   the tiles fly apart, turn back and settle
+//                                home; a press during an explosion restarts it
+//   Esc                          end the demo
+#include "field.h"
+#include "view.h"
+#include "webgl.h"
+
+#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstring>
+
+static const char* const CANVAS = "#canvas";
+
+// The page's clock when the demo started: elapsed times count from it, as
+// GLUT's count from its start on the desktop.
+static double startMs = 0;
+static int cTime = 0;
+static float rotA = 0;
+static bool contextLost = false;
+static bool ended = false;
+
+static int elapsedMs()
+{
+    return static_cast<int>(emscripten_get_now() - startMs);
+}
+
+// Shows text over the page, in place of the demo where it cannot run.
+EM_JS(void, say, (const char* text), {
+    const message = document.getElementById('message');
+    message.textContent = UTF8ToString(text);
+    message.hidden = false;
+});
+
+// The canvas at the size of the window in device pixels.
+static void fitCanvas()
+{
+    double cssWidth = 0;
+    double cssHeight = 0;
+    emscripten_get_element_css_size(CANVAS, &cssWidth, &cssHeight);
+    const double ratio = emscripten_get_device_pixel_ratio();
+    const int width = static_cast<int>(std::lround(cssWidth * ratio));
+    const int height = static_cast<int>(std::lround(cssHeight * ratio));
+    emscripten_set_canvas_element_size(CANVAS, width, height);
+    webglResize(width, height);
+}
+
+// Called at every display refresh. GL is touched only when a frame is due:
+// a browser shows whatever a callback drew, so a frame that only cleared
+// would show black.
+static EM_BOOL frame(double /*time*/, void* /*data*/)
+{
+    if (ended) {
+        return EM_FALSE;
+    }
+    if (contextLost || !frameDue(elapsedMs(), cTime)) {
+        return EM_TRUE;
+    }
+    cTime = elapsedMs();
+    rotA = nextSpin(rotA);
+    webglFrame(rotA);
+    return EM_TRUE;
+}
+
+static void explode()
+{
+    initZarvFromSeed(static_cast<unsigned>(elapsedMs()));
+}
+
+static EM_BOOL mouseDown(int /*type*/, const EmscriptenMouseEvent* /*event*/, void* /*data*/)
+{
+    explode();
+    return EM_TRUE;
+}
+
+// Handled here, so the browser sends no mouse press after the tap.
+static EM_BOOL touchStart(int /*type*/, const EmscriptenTouchEvent* /*event*/, void* /*data*/)
+{
+    explode();
+    return EM_TRUE;
+}
+
+// A page cannot close its tab: Esc ends the loop and says so.
+static EM_BOOL keyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void* /*data*/)
+{
+    if (std::strcmp(event->key, "Escape") != 0) {
+        return EM_FALSE;
+    }
+    ended = true;
+    say("Zarv has ended. Reload the page to start it again.");
+    return EM_TRUE;
+}
+
+static EM_BOOL resized(int /*type*/, const EmscriptenUiEvent* /*event*/, void* /*data*/)
+{
+    if (!contextLost) {
+        fitCanvas();
+    }
+    return EM_FALSE;
+}
+
+// Kept restorable: browsers drop contexts on GPU resets, and phones in
+// background tabs.
+static EM_BOOL lost(int /*type*/, const void* /*reserved*/, void* /*data*/)
+{
+    contextLost = true;
+    return EM_TRUE;
+}
+
+static EM_BOOL restored(int /*type*/, const void* /*reserved*/, void* /*data*/)
+{
+    contextLost = !webglSetUp();
+    if (!contextLost) {
+        fitCanvas();
+    }
+    return EM_TRUE;
+}
+
+int main()
+{
+    startMs = emscripten_get_now();
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.majorVersion = 2;
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_TRUE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(CANVAS, &attributes);
+    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS ||
+        !webglSetUp()) {
+        say("Zarv needs WebGL 2, which this browser does not offer.");
+        return 0;
+    }
+    initCamera();
+    fitCanvas();
+
+    emscripten_set_mousedown_callback(CANVAS, nullptr, EM_FALSE, mouseDown);
+    emscripten_set_touchstart_callback(CANVAS, nullptr, EM_FALSE, touchStart);
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, keyDown);
+    emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, resized);
+    emscripten_set_webglcontextlost_callback(CANVAS, nullptr, EM_FALSE, lost);
+    emscripten_set_webglcontextrestored_callback(CANVAS, nullptr, EM_FALSE, restored);
+    emscripten_request_animation_frame_loop(frame, nullptr);
+    return 0;
+}
