@@ -7,7 +7,7 @@ MAKEFLAGS += --no-print-directory
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test fresh-test windows soak bench lint package build configure deps test-deps screenshots icons clean
+.PHONY: all run test fresh-test windows web soak bench lint package build configure deps test-deps screenshots icons clean
 
 all: build
 
@@ -68,6 +68,17 @@ windows:
 	@cmake --build $(BUILD) --parallel --target wine_check
 	ZARV_WERROR=$(WERROR) tools/build-windows.sh build-windows $(BUILD)/tests/wine_check
 
+# build-web/zarv.html, the browser build (Debian's emscripten), then its
+# test in headless Chromium against the desktop renderer's picture.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web:
+	@tools/install-deps.sh --web
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_TESTS=ON >/dev/null
+	@cmake --build $(BUILD) --parallel --target web_reference
+	@$(WEB_ENV) emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null 2>&1
+	@$(WEB_ENV) cmake --build build-web --parallel
+	/usr/bin/python3 tests/web_test.py build-web/zarv.html $(BUILD)/tests/web_reference
+
 # The README's two commands in a new minimal Debian 12 root, as on a fresh
 # machine with nothing but git and make: 'make run' on a display until Esc,
 # then 'make test'. Catches a missing install step of either.
@@ -85,4 +96,4 @@ icons:
 	tools/make-icons.sh
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize build-windows
+	rm -rf $(BUILD) $(BUILD)-sanitize build-windows build-web

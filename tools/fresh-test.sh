@@ -3,7 +3,8 @@
 # inside a new minimal Debian 12 root (debootstrap's minbase with git and
 # make added), as a new user would on a fresh machine: first 'make run', on
 # an Xvfb with openbox started out here whose socket is bound into the root,
-# until its window appears and Esc ends it with status 0; then 'make test'.
+# until its window appears and Esc ends it with status 0; then 'make test'
+# and 'make web'.
 # Unmounts what it mounted, pass or fail. Needs root.
 # Usage: tools/fresh-test.sh WORK_DIR
 set -eu
@@ -79,4 +80,6 @@ echo "fresh-test: make run showed the window and ended with status 0 on Esc"
 
 echo "fresh-test: make test in the fresh root"
 in_root sh -c 'cd /root/zarv && make test'
+echo "fresh-test: make web in the fresh root"
+in_root sh -c 'cd /root/zarv && make web'
 echo "fresh-test: passed"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages Zarv needs to build and run; with --test also
 # what its tests need, with --package what 'make package' needs, and with
-# --bench, --lint, --capture, --fresh or --windows what those targets need. Quiet and
+# --bench, --lint, --capture, --fresh, --windows or --web what those targets need. Quiet and
 # quick when everything is already there.
 set -eu
 
@@ -18,6 +18,7 @@ case "${1:-}" in
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp librsvg2-bin" ;;
     --fresh) packages="debootstrap xvfb openbox xdotool" ;;
     --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip imagemagick icoutils" ;;
+    --web) packages="$packages $test_packages emscripten chromium chromium-driver python3-numpy python3-pil" ;;
 esac
 
 missing=""

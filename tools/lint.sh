@@ -10,7 +10,8 @@ sources=$(git ls-files '*.cpp' '*.h')
 # shellcheck disable=SC2086
 clang-format --dry-run --Werror $sources
 # shellcheck disable=SC2086
-if ! report=$(clang-tidy -p "$build" --quiet $(git ls-files '*.cpp') 2>&1); then
+# The browser build's sources compile with emscripten, outside this database.
+if ! report=$(clang-tidy -p "$build" --quiet $(git ls-files '*.cpp' ':!src/web') 2>&1); then
     echo "$report" | grep -v 'warnings generated' >&2
     exit 1
 fi
