@@ -1,7 +1,8 @@
 #!/bin/sh
 # Measures zarv and prints a table: the real binary's frame rate, start-up
 # time and CPU use, the cost of one drawn frame by section, and the program's
-# own CPU work per frame, with each choice of accumulation buffer. Each
+# own CPU work per frame, with each choice of accumulation buffer; and, where
+# 'make web' has built it, the browser build's frame rate. Each
 # figure is the median of RUNS runs. With BENCH_DISPLAY=:0 it measures on
 # that display (the user's own, GPU and all) instead of on private Xvfbs.
 # Usage: bench/run.sh BUILD_DIR
@@ -59,7 +60,28 @@ for size in $sizes; do
         rm -f "$bin" "$cost"
     done
 done
+# The browser build, where 'make web' has built it: headless Chromium,
+# WebGL 2 on SwiftShader, at the same sizes.
+web=build-web/zarv.html
+if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
+    for size in $sizes; do
+        fps=$(mktemp)
+        i=0
+        while [ "$i" -lt "$runs" ]; do
+            /usr/bin/python3 bench/web_fps.py "$web" "${size%x*}" "${size#*x}" >>"$fps"
+            i=$((i + 1))
+        done
+        for state in rest exploding; do
+            c=1
+            [ "$state" = rest ] || c=2
+            rate=$(column "$c" "$fps")
+            printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
+                "$size" browser "$state" "$rate" "$(echo "$rate * 100 / 83.33" | bc -l)" - - - - -
+        done
+        rm -f "$fps"
+    done
+fi
 echo
 echo "The program's own work per drawn frame outside OpenGL (2,500 quads, both passes):"
 "$build/bench/field_bench" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
-    2>/dev/null | grep -E '_median'
+    2>/dev/null | grep -E '^[^ ]+_median '

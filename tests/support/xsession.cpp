@@ -141,9 +141,9 @@ void startDesktop(int width, int height, bool windowManager)
     }
     // The script prints the display's number on the pipe once the desktop is
     // up, and ends it at SIGTERM.
-    std::string command = std::string(ZARV_SOURCE_DIR "/tools/xvfb-desktop.sh ") + std::to_string(width) + "x" +
-                          std::to_string(height) + (windowManager ? "" : " bare") + " >&" +
-                          std::to_string(fds[1]);
+    const std::string command = std::string(ZARV_SOURCE_DIR "/tools/xvfb-desktop.sh ") +
+                                std::to_string(width) + "x" + std::to_string(height) +
+                                (windowManager ? "" : " bare") + " >&" + std::to_string(fds[1]);
     services.push_back(spawn({"sh", "-c", "exec " + command}));
     std::atexit(stopServices);
     close(fds[1]);
