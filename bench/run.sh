@@ -84,4 +84,4 @@ fi
 echo
 echo "The program's own work per drawn frame outside OpenGL (2,500 quads, both passes):"
 "$build/bench/field_bench" --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
-    2>/dev/null | grep -E '^[^ ]+_median '
+    2>/dev/null | grep -E '^[A-Za-z]+(/[^ _]+)?(_median)? ' | grep -v '^Benchmark'

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -56,14 +57,22 @@ static pid_t spawnWith(const std::vector<std::string>& argv, bool quiet,
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
-    // The added variables come first, so they win over inherited ones.
+    // The added variables take the place of inherited ones of the same
+    // name: the dynamic loader would take an inherited LD_PRELOAD after them.
     std::vector<char*> env;
     env.reserve(extraEnv.size());
     for (const auto& e : extraEnv) {
         env.push_back(const_cast<char*>(e.c_str()));
     }
     for (char** e = environ; *e != nullptr; ++e) {
-        env.push_back(*e);
+        const std::string name(*e, std::strcspn(*e, "=") + 1);
+        bool replaced = false;
+        for (const auto& added : extraEnv) {
+            replaced = replaced || added.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            env.push_back(*e);
+        }
     }
     env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
