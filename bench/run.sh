@@ -12,6 +12,12 @@ runs=${RUNS:-3}
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 column() { awk -v c="$1" '{ print $c }' "$2" | median; }
+# One row of the table: screen, buffer, state, fps (with its share of the
+# cap), frame ms, trail ms, swap ms, start ms, CPU %.
+row() {
+    printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
+        "$1" "$2" "$3" "$4" "$(echo "$4 * 100 / 83.33" | bc -l)" "$5" "$6" "$7" "$8" "$9"
+}
 
 printf '%-11s %-12s %-10s %7s %7s %9s %9s %8s %9s %6s\n' \
     screen "accum buffer" state "fps" "of cap" "frame ms" "trail ms" "swap ms" "start ms" "CPU %"
@@ -53,10 +59,8 @@ for size in $sizes; do
         frame_boom=$(column 2 "$cost")
         trail=$(column 3 "$cost")
         swap=$(column 4 "$cost")
-        printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
-            "$size" "$kind" rest "$rest" "$(echo "$rest * 100 / 83.33" | bc -l)" "$frame_rest" - "$swap" "$start" "$cpu"
-        printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
-            "$size" "$kind" exploding "$boom" "$(echo "$boom * 100 / 83.33" | bc -l)" "$frame_boom" "$trail" "$swap" - -
+        row "$size" "$kind" rest "$rest" "$frame_rest" - "$swap" "$start" "$cpu"
+        row "$size" "$kind" exploding "$boom" "$frame_boom" "$trail" "$swap" - -
         rm -f "$bin" "$cost"
     done
 done
@@ -71,13 +75,8 @@ if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
             /usr/bin/python3 bench/web_fps.py "$web" "${size%x*}" "${size#*x}" >>"$fps"
             i=$((i + 1))
         done
-        for state in rest exploding; do
-            c=1
-            [ "$state" = rest ] || c=2
-            rate=$(column "$c" "$fps")
-            printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
-                "$size" browser "$state" "$rate" "$(echo "$rate * 100 / 83.33" | bc -l)" - - - - -
-        done
+        row "$size" browser rest "$(column 1 "$fps")" - - - - -
+        row "$size" browser exploding "$(column 2 "$fps")" - - - - -
         rm -f "$fps"
     done
 fi

@@ -10,7 +10,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+# web_test puts tests/support on the path for webdriver.
 from web_test import PAGE_HOOKS  # noqa: E402
 from webdriver import Browser  # noqa: E402
 

@@ -312,11 +312,10 @@ void drawGrid(int eyeIndex, float rotA)
     }
 }
 
-// A pass over the whole target with program, which reads the textures
-// bound to units 0 and 1.
-void overWindow(GLuint program)
+// A pass over the whole target with the program in use, which reads the
+// textures bound to units 0 and 1.
+void overWindow()
 {
-    glUseProgram(program);
     glDisable(GL_DEPTH_TEST);
     glBindVertexArray(copyVertices);
     glDrawArrays(GL_TRIANGLES, 0, 3);
@@ -338,7 +337,7 @@ void applyTrail()
     glBindTexture(GL_TEXTURE_2D, sceneTexture);
     glUseProgram(trailProgram);
     glUniform1f(mAt, m);
-    overWindow(trailProgram);
+    overWindow();
     trailNow = 1 - trailNow;
 }
 
@@ -501,5 +500,6 @@ void webglFrame(float rotA)
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glBindTexture(GL_TEXTURE_2D, trail ? trailTextures[trailNow] : sceneTexture);
-    overWindow(copyProgram);
+    glUseProgram(copyProgram);
+    overWindow();
 }
