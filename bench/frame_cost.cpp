@@ -11,6 +11,7 @@
 #include "bench.h"
 #include "field.h"
 #include "render.h"
+#include "support/window.h"
 #include "support/xsession.h"
 
 #include <GL/freeglut.h>
@@ -49,17 +50,13 @@ int main(int argc, char** argv)
     if (!userDisplay) {
         startDesktop(width, height, false);
     }
-    glutInit(&argc, argv);
-    requestDisplayMode();
-    glutInitWindowSize(width, height);
-    glutCreateWindow("frame cost");
-    glutDisplayFunc([] {});
+    openRendererWindow(argc, argv, width, height, "frame cost");
     if (userDisplay) {
         glutFullScreen();
-    }
-    for (int i = 0; i < 20 || (userDisplay && i < 400 && glutGet(GLUT_WINDOW_WIDTH) != width); ++i) {
-        glutMainLoopEvent();
-        sleepMs(5);
+        for (int i = 0; i < 400 && glutGet(GLUT_WINDOW_WIDTH) != width; ++i) {
+            glutMainLoopEvent();
+            sleepMs(5);
+        }
     }
     glutSwapBuffers();
     GLint accumBits = 0;

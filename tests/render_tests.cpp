@@ -5,6 +5,7 @@
 #include "field.h"
 #include "render.h"
 #include "support/flight.h"
+#include "support/window.h"
 #include "support/xsession.h"
 
 #include <GL/freeglut.h>
@@ -618,6 +619,50 @@ TEST_F(Renderer, WindowWiderThanTheLargestTextureKeepsItsTrailInMemory)
     accumUse(ACCUM_VISUAL);
 }
 
+// What the desktop's OpenGL 1.1 calls make of the view, which the page
+// takes as matrices.
+TEST_F(Renderer, EyeAndQuadTransformsAreTheViewsMatrices)
+{
+    const auto expectMatrix = [](GLenum which, const _matrix& view, const std::string& what) {
+        GLfloat gl[16];
+        glGetFloatv(which, gl);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NEAR(gl[i], view.m[i], 1e-4 * (1 + std::abs(view.m[i]))) << what << ", element " << i;
+        }
+    };
+    GLfloat sceneAmbient[4];
+    glGetFloatv(GL_LIGHT_MODEL_AMBIENT, sceneAmbient);
+    EXPECT_EQ(std::vector<GLfloat>(sceneAmbient, sceneAmbient + 4),
+              std::vector<GLfloat>(SCENE_AMBIENT, SCENE_AMBIENT + 4));
+
+    resize(1050, 450);  // 21:9, the frustum widened by 2
+    initZarvFromSeed(30);
+    for (int i = 0; i < 40; ++i) {
+        drawFrame(0);
+    }
+    _quadPlacement placements[GRID_SIZE][GRID_SIZE];
+    const float rotA = 37.5f;
+    for (int eyeIndex : {0, 1}) {
+        setUpEye(eyeIndex, rotA);
+        const _eyeView v = eyeView(eyeIndex);
+        const std::string eye = "eye " + std::to_string(eyeIndex);
+        expectMatrix(GL_PROJECTION_MATRIX, eyeProjection(v), eye + " projection");
+        expectMatrix(GL_MODELVIEW_MATRIX, eyeModelview(v, rotA), eye + " modelview");
+        stepEyePass(eyeIndex, placements);
+        placements[20][30] = _quadPlacement{1.5f, -2.0f, 3.0f, 10, 20, 30, true};
+        for (const auto& at :
+             {std::make_pair(0, 0), std::make_pair(7, 41), std::make_pair(20, 30), std::make_pair(49, 49)}) {
+            const _quadPlacement& p = placements[at.first][at.second];
+            glLoadIdentity();
+            placeQuad(p, at.first, at.second);
+            expectMatrix(GL_MODELVIEW_MATRIX,
+                         quadModel(p, at.first, at.second),
+                         eye + ", quad " + std::to_string(at.first) + "," + std::to_string(at.second));
+        }
+    }
+    zarvMode = false;
+}
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
@@ -625,11 +670,7 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     }
     startDesktop(1280, 1100, false);
-    glutInit(&argc, argv);
-    requestDisplayMode();
-    glutInitWindowSize(600, 600);
-    glutCreateWindow("renderer under test");
-    glutDisplayFunc([] {});
+    openRendererWindow(argc, argv, 600, 600, "renderer under test");
     init();
     return RUN_ALL_TESTS();
 }

@@ -16,5 +16,5 @@ if ! report=$(clang-tidy -p "$build" --quiet $(git ls-files '*.cpp' ':!src/web')
     exit 1
 fi
 cppcheck --enable=warning,performance,portability --std=c++17 --inline-suppr --error-exitcode=1 --quiet \
-    -I src/field -I src/render src bench tests
+    -I src/field -I src/view -I src/render src bench tests
 echo "lint: clean"

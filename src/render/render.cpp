@@ -7,7 +7,6 @@
 
 #include <GL/glut.h>
 
-#include <math.h>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -34,29 +33,19 @@ void init()
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
 
-    const GLfloat ambient[] = {0.24f, 0.22f, 0.06f, 1.0f};
-    const GLfloat diffuse[] = {0.34f, 0.31f, 0.09f, 1.0f};
-    const GLfloat specular[] = {0.79f, 0.72f, 0.20f, 1.0f};
-    const GLfloat shininess[] = {83.2f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, MATERIAL_AMBIENT);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, MATERIAL_DIFFUSE);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, MATERIAL_SPECULAR);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, &MATERIAL_SHININESS);
 
-    // Given under the identity modelview, so both lights ride with the
-    // camera: 5 above and 20 behind the eyes. Red for the left eye, green
-    // for the right.
-    const GLfloat position[] = {0, 5, 20, 1};
-    const GLfloat red[] = {1, 0, 0, 1};
-    const GLfloat green[] = {0, 1, 0, 1};
-    glLightfv(GL_LIGHT0, GL_POSITION, position);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, red);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, red);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, red);
-    glLightfv(GL_LIGHT1, GL_POSITION, position);
-    glLightfv(GL_LIGHT1, GL_AMBIENT, green);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, green);
-    glLightfv(GL_LIGHT1, GL_SPECULAR, green);
+    // Given under the identity modelview, so both lights ride with the camera.
+    for (int eyeIndex = 0; eyeIndex < 2; ++eyeIndex) {
+        const GLenum light = GL_LIGHT0 + eyeIndex;
+        glLightfv(light, GL_POSITION, LIGHT_POSITION);
+        glLightfv(light, GL_AMBIENT, LIGHT_COLOUR[eyeIndex]);
+        glLightfv(light, GL_DIFFUSE, LIGHT_COLOUR[eyeIndex]);
+        glLightfv(light, GL_SPECULAR, LIGHT_COLOUR[eyeIndex]);
+    }
     glEnable(GL_LIGHTING);
 
     // The visual's buffer starts the trail from whatever the new back buffer
@@ -75,9 +64,7 @@ void resizeView(int width, int height)
     ps.height = height;
 }
 
-// Places a quad for this pass: tumbling about its displaced centre while in
-// flight, flat once home. The caller has pushed the modelview matrix.
-static void placeQuad(const _quadPlacement& p, int col, int row)
+void placeQuad(const _quadPlacement& p, int col, int row)
 {
     if (!p.home) {
         float pivotX;
@@ -127,11 +114,26 @@ static void drawGrid(int eyeIndex)
 // The colour mask keeps the write-back in the pass's own channel.
 void applyTrail()
 {
-    const float blurAmount = 0.6f;
-    const float m = powf(blurAmount, 0.5f);
+    const float m = trailKeep();
     accum(GL_MULT, m);
     accum(GL_ACCUM, 1 - m);
     accum(GL_RETURN, 1.0f);
+}
+
+void setUpEye(int eyeIndex, float rotA)
+{
+    const bool* mask = EYE_COLOUR_MASK[eyeIndex];
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    const _eyeView v = eyeView(eyeIndex);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(v.left, v.right, v.bottom, v.top, v.nearPlane, v.farPlane);
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(static_cast<float>(v.offset), 0, 0);
+    glTranslated(0, 0, -ps.focalDistance);
+    glRotatef(rotA, 0, 1, 0);
 }
 
 void drawFrame(float rotA)
@@ -141,22 +143,7 @@ void drawFrame(float rotA)
         // Lights are never turned off again; the colour mask separates the eyes.
         glEnable(GL_LIGHT0 + eyeIndex);
         glClear(GL_DEPTH_BUFFER_BIT);
-        const _eyeView v = eyeView(eyeIndex);
-        if (eyeIndex == 0) {
-            glColorMask(GL_TRUE, GL_FALSE, GL_FALSE, GL_TRUE);
-        } else {
-            glColorMask(GL_FALSE, GL_TRUE, GL_FALSE, GL_TRUE);
-        }
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glFrustum(v.left, v.right, v.bottom, v.top, v.nearPlane, v.farPlane);
-
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glTranslatef(static_cast<float>(v.offset), 0, 0);
-        glTranslated(0, 0, -ps.focalDistance);
-        glRotatef(rotA, 0, 1, 0);
-
+        setUpEye(eyeIndex, rotA);
         drawGrid(eyeIndex);
         // The last quad home ends the explosion before its trail.
         if (zarvMode) {

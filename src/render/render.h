@@ -23,6 +23,13 @@ void display();
 // back buffer over whatever colour it holds; runs the quads' motion while an
 // explosion is on. Leaves the full colour mask on; does not swap.
 void drawFrame(float rotA);
+// Eye pass eyeIndex's colour mask, projection and modelview, with the scene
+// turned rotA degrees; leaves the modelview matrix current.
+void setUpEye(int eyeIndex, float rotA);
+// Multiplies the modelview matrix by the model transform of quads[col][row]
+// placed by p: tumbling about its displaced centre while in flight, flat
+// once home.
+void placeQuad(const _quadPlacement& p, int col, int row);
 // The trail's work after an exploding eye pass: fades the running trail,
 // blends the pass into it and writes it back through the colour mask.
 void applyTrail();
