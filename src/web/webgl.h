@@ -3,6 +3,8 @@
 #ifndef ZARV_WEBGL_H
 #define ZARV_WEBGL_H
 
+#include <GLES3/gl3.h>
+
 // Shaders, buffers and the trail's textures in the current WebGL 2 context,
 // also anew after the context was lost and restored. False if the context
 // cannot have them.
@@ -14,5 +16,18 @@ void webglResize(int width, int height);
 // cleared and both eye passes, running the quads' motion and the trail
 // while an explosion is on.
 void webglFrame(float rotA);
+
+// Shared by the renderer's files.
+// The program of these two shaders' sources, or 0 if either fails.
+GLuint linkProgram(const char* vertex, const char* fragment);
+// The trail's programs and buffers, in the current context.
+bool trailSetUp();
+// The trail's buffers at the canvas's new size, the accumulation buffer cleared.
+void trailResize(int width, int height);
+// Makes the scene texture, with its depth buffer, the target of both eye passes.
+void trailBegin();
+// Shows the passes drawn since trailBegin on the canvas: through the
+// accumulation buffer's work for both passes if fade, as they are if not.
+void trailShow(bool fade);
 
 #endif

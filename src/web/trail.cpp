@@ -1,0 +1,164 @@
+// The page's motion trail: the accumulation buffer's arithmetic, on the
+// canvas's stored values (it is not sRGB), in a float texture where the
+// browser can render into one. While an explosion runs both eye passes are
+// drawn into a texture, and one pass over the window does both passes'
+// accumulation work per pixel, as the desktop does it pass after pass:
+// switching targets is what costs a browser most.
+#include "view.h"
+#include "webgl.h"
+
+#include <emscripten/html5.h>
+
+namespace {
+
+// A triangle over the whole target, each pixel taking the same pixel of source.
+const char* const COPY_VERTEX = R"(#version 300 es
+void main()
+{
+    gl_Position = vec4(gl_VertexID == 1 ? 3.0 : -1.0, gl_VertexID == 2 ? 3.0 : -1.0, 0.0, 1.0);
+}
+)";
+
+const char* const COPY_FRAGMENT = R"(#version 300 es
+precision highp float;
+uniform highp sampler2D source;
+out vec4 colour;
+
+void main()
+{
+    colour = texelFetch(source, ivec2(gl_FragCoord.xy), 0);
+}
+)";
+
+// One frame's accumulation work: after the left eye's pass the colour
+// buffer holds its channels alone; the buffer keeps m of itself, takes
+// 1 - m of that, and returns the left eye's channels. After the right eye's
+// pass the colour buffer holds those and the pass's own; the same again,
+// returning the right eye's channels. What the frame shows is then the
+// buffer itself.
+const char* const TRAIL_FRAGMENT = R"(#version 300 es
+precision highp float;
+uniform highp sampler2D scene;
+uniform highp sampler2D trail;
+uniform float m;
+uniform vec3 leftMask;
+uniform vec3 rightMask;
+out vec4 colour;
+
+void main()
+{
+    ivec2 at = ivec2(gl_FragCoord.xy);
+    vec3 passes = texelFetch(scene, at, 0).rgb;
+    vec3 kept = texelFetch(trail, at, 0).rgb;
+    kept = m * kept + (1.0 - m) * passes * leftMask;
+    kept = m * kept + (1.0 - m) * (min(kept, 1.0) * leftMask + passes * rightMask);
+    colour = vec4(kept, 1.0);
+}
+)";
+
+GLuint copyProgram, trailProgram, copyVertices;
+// An exploding frame's passes, with their depth buffer; the accumulation
+// buffer, in two textures that take turns.
+GLuint sceneFramebuffer, sceneTexture, sceneDepth;
+GLuint trailFramebuffer, trailTextures[2];
+int trailNow = 0;
+GLenum trailFormat;
+int width, height;
+
+// A texture the size of the canvas.
+void allocate(GLuint texture, GLenum format, GLenum type)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, type, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
+
+// A pass over the whole target with the program in use, which reads the
+// textures bound to units 0 and 1.
+void overWindow()
+{
+    glDisable(GL_DEPTH_TEST);
+    glBindVertexArray(copyVertices);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+bool trailSetUp()
+{
+    copyProgram = linkProgram(COPY_VERTEX, COPY_FRAGMENT);
+    trailProgram = linkProgram(COPY_VERTEX, TRAIL_FRAGMENT);
+    if (copyProgram == 0 || trailProgram == 0) {
+        return false;
+    }
+    // Samplers read unit 0 unless told otherwise.
+    glUseProgram(trailProgram);
+    glUniform1i(glGetUniformLocation(trailProgram, "trail"), 1);
+    glUniform1f(glGetUniformLocation(trailProgram, "m"), trailKeep());
+    const bool* left = EYE_COLOUR_MASK[0];
+    const bool* right = EYE_COLOUR_MASK[1];
+    glUniform3f(glGetUniformLocation(trailProgram, "leftMask"), left[0], left[1], left[2]);
+    glUniform3f(glGetUniformLocation(trailProgram, "rightMask"), right[0], right[1], right[2]);
+    glGenVertexArrays(1, &copyVertices);
+
+    // 16-bit float channels where the browser renders into them, as the
+    // desktop's accumulation buffer has 16 bits; 8 otherwise.
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_get_current_context();
+    trailFormat =
+        emscripten_webgl_enable_extension(context, "EXT_color_buffer_float") ? GL_RGBA16F : GL_RGBA8;
+    glGenFramebuffers(1, &sceneFramebuffer);
+    glGenTextures(1, &sceneTexture);
+    glGenRenderbuffers(1, &sceneDepth);
+    glGenFramebuffers(1, &trailFramebuffer);
+    glGenTextures(2, trailTextures);
+    return true;
+}
+
+void trailResize(int newWidth, int newHeight)
+{
+    width = newWidth;
+    height = newHeight;
+    allocate(sceneTexture, GL_RGBA8, GL_UNSIGNED_BYTE);
+    glBindRenderbuffer(GL_RENDERBUFFER, sceneDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneFramebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, sceneTexture, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, sceneDepth);
+    // A new buffer starts cleared.
+    glBindFramebuffer(GL_FRAMEBUFFER, trailFramebuffer);
+    for (GLuint texture : trailTextures) {
+        allocate(texture, trailFormat, trailFormat == GL_RGBA16F ? GL_HALF_FLOAT : GL_UNSIGNED_BYTE);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void trailBegin()
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneFramebuffer);
+}
+
+void trailShow(bool fade)
+{
+    if (fade) {
+        // The accumulation buffer's multiply, accumulate and return after
+        // each eye pass, into the texture whose turn it is.
+        glBindFramebuffer(GL_FRAMEBUFFER, trailFramebuffer);
+        glFramebufferTexture2D(
+            GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, trailTextures[1 - trailNow], 0);
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, trailTextures[trailNow]);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, sceneTexture);
+        glUseProgram(trailProgram);
+        overWindow();
+        trailNow = 1 - trailNow;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindTexture(GL_TEXTURE_2D, fade ? trailTextures[trailNow] : sceneTexture);
+    glUseProgram(copyProgram);
+    overWindow();
+}
