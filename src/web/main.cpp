@@ -12,10 +12,15 @@
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 static const char* const CANVAS = "#canvas";
+// Device pixels per CSS pixel drawn at most: sharp lines on phones and
+// high-density screens without paying for every device pixel.
+static const double MAX_PIXEL_RATIO = 2;
 
 // The page's clock when the demo started: elapsed times count from it, as
 // GLUT's count from its start on the desktop.
@@ -24,30 +29,51 @@ static int cTime = 0;
 static float rotA = 0;
 static bool contextLost = false;
 static bool ended = false;
+// Whether the canvas has been fitted to the window since it last changed,
+// and the device pixel ratio it was fitted to.
+static bool fitted = false;
+static double fittedRatio = 0;
 
+// Milliseconds since the demo started, as GLUT counts them: an int that
+// wraps after about 24.8 days, which the pacing allows for.
 static int elapsedMs()
 {
-    return static_cast<int>(emscripten_get_now() - startMs);
+    const auto ms = static_cast<std::uint64_t>(emscripten_get_now() - startMs);
+    return static_cast<int>(static_cast<std::uint32_t>(ms));
 }
 
-// Shows text over the page, in place of the demo where it cannot run.
-EM_JS(void, say, (const char* text), {
+// Shows text over the page, in place of the demo, which it ends.
+EM_JS(void, showMessage, (const char* text), {
     const message = document.getElementById('message');
     message.textContent = UTF8ToString(text);
     message.hidden = false;
 });
 
-// The canvas at the size of the window in device pixels.
+static void end(const char* text)
+{
+    ended = true;
+    showMessage(text);
+}
+
+// The scene counted in CSS pixels, as the desktop counts it in the
+// window's, and drawn at the device's resolution up to MAX_PIXEL_RATIO.
 static void fitCanvas()
 {
     double cssWidth = 0;
     double cssHeight = 0;
     emscripten_get_element_css_size(CANVAS, &cssWidth, &cssHeight);
-    const double ratio = emscripten_get_device_pixel_ratio();
+    fitted = true;
+    fittedRatio = emscripten_get_device_pixel_ratio();
+    const double ratio = std::min(fittedRatio, MAX_PIXEL_RATIO);
     const int width = static_cast<int>(std::lround(cssWidth * ratio));
     const int height = static_cast<int>(std::lround(cssHeight * ratio));
     emscripten_set_canvas_element_size(CANVAS, width, height);
-    webglResize(width, height);
+    if (!webglResize(static_cast<int>(std::lround(cssWidth)),
+                     static_cast<int>(std::lround(cssHeight)),
+                     width,
+                     height)) {
+        end("Zarv could not make the buffers for its trail in WebGL 2. Reload the page to try again.");
+    }
 }
 
 // Called at every display refresh. GL is touched only when a frame is due:
@@ -60,6 +86,11 @@ static EM_BOOL frame(double /*time*/, void* /*data*/)
     }
     if (contextLost || !frameDue(elapsedMs(), cTime)) {
         return EM_TRUE;
+    }
+    // Fitted only where a frame follows: a resized canvas is cleared. A
+    // window moved to a screen of another density need not be resized.
+    if (!fitted || emscripten_get_device_pixel_ratio() != fittedRatio) {
+        fitCanvas();
     }
     cTime = elapsedMs();
     rotA = nextSpin(rotA);
@@ -91,16 +122,13 @@ static EM_BOOL keyDown(int /*type*/, const EmscriptenKeyboardEvent* event, void*
     if (std::strcmp(event->key, "Escape") != 0) {
         return EM_FALSE;
     }
-    ended = true;
-    say("Zarv has ended. Reload the page to start it again.");
+    end("Zarv has ended. Reload the page to start it again.");
     return EM_TRUE;
 }
 
 static EM_BOOL resized(int /*type*/, const EmscriptenUiEvent* /*event*/, void* /*data*/)
 {
-    if (!contextLost) {
-        fitCanvas();
-    }
+    fitted = false;
     return EM_FALSE;
 }
 
@@ -115,9 +143,11 @@ static EM_BOOL lost(int /*type*/, const void* /*reserved*/, void* /*data*/)
 static EM_BOOL restored(int /*type*/, const void* /*reserved*/, void* /*data*/)
 {
     contextLost = !webglSetUp();
-    if (!contextLost) {
-        fitCanvas();
+    if (contextLost) {
+        end("Zarv lost its WebGL context, and the browser could not restore it. Reload the page to start "
+            "again.");
     }
+    fitted = false;
     return EM_TRUE;
 }
 
@@ -132,9 +162,13 @@ int main()
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(CANVAS, &attributes);
-    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS ||
-        !webglSetUp()) {
-        say("Zarv needs WebGL 2, which this browser does not offer.");
+    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
+        end("Zarv needs WebGL 2, which this browser does not offer. Turn on hardware acceleration in the "
+            "browser's settings, or open the page in another browser.");
+        return 0;
+    }
+    if (!webglSetUp()) {
+        end("Zarv could not build its WebGL 2 shaders; the browser's console says why.");
         return 0;
     }
     initCamera();

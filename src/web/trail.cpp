@@ -1,9 +1,12 @@
-// The page's motion trail: the accumulation buffer's arithmetic, on the
-// canvas's stored values (it is not sRGB), in a float texture where the
-// browser can render into one. While an explosion runs both eye passes are
-// drawn into a texture, and one pass over the window does both passes'
-// accumulation work per pixel, as the desktop does it pass after pass:
-// switching targets is what costs a browser most.
+// The page's motion trail: the accumulation buffer's arithmetic in linear
+// light, as the desktop's works on the sRGB-capable windows it meets: the
+// stored colours decoded as sRGB before the multiply and accumulate, and
+// encoded again on return. The buffer is kept encoded, in 16-bit floats
+// where the browser renders into them, in 8 bits otherwise. While an
+// explosion runs both eye passes are drawn into a texture, and one pass
+// over the window does both passes' accumulation work per pixel, as the
+// desktop does it pass after pass: switching targets is what costs a
+// browser most.
 #include "view.h"
 #include "webgl.h"
 
@@ -32,10 +35,11 @@ void main()
 
 // One frame's accumulation work: after the left eye's pass the colour
 // buffer holds its channels alone; the buffer keeps m of itself, takes
-// 1 - m of that, and returns the left eye's channels. After the right eye's
-// pass the colour buffer holds those and the pass's own; the same again,
-// returning the right eye's channels. What the frame shows is then the
-// buffer itself.
+// 1 - m of that, and returns the left eye's channels, stored in 8 bits.
+// After the right eye's pass the colour buffer holds those and the pass's
+// own; the same again, returning the right eye's channels. What the frame
+// shows is then the buffer, encoded. An 8-bit buffer rounds down, so that
+// the trail fades to black instead of sticking a level above it.
 const char* const TRAIL_FRAGMENT = R"(#version 300 es
 precision highp float;
 uniform highp sampler2D scene;
@@ -43,18 +47,40 @@ uniform highp sampler2D trail;
 uniform float m;
 uniform vec3 leftMask;
 uniform vec3 rightMask;
+uniform float roundDown;
 out vec4 colour;
+
+vec3 decode(vec3 c)
+{
+    return mix(c / 12.92, pow((c + 0.055) / 1.055, vec3(2.4)), step(0.04045, c));
+}
+
+vec3 encode(vec3 c)
+{
+    c = clamp(c, 0.0, 1.0);
+    return mix(c * 12.92, 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, c));
+}
 
 void main()
 {
     ivec2 at = ivec2(gl_FragCoord.xy);
-    vec3 passes = texelFetch(scene, at, 0).rgb;
-    vec3 kept = texelFetch(trail, at, 0).rgb;
+    vec3 passes = decode(texelFetch(scene, at, 0).rgb);
+    vec3 kept = decode(texelFetch(trail, at, 0).rgb);
     kept = m * kept + (1.0 - m) * passes * leftMask;
-    kept = m * kept + (1.0 - m) * (min(kept, 1.0) * leftMask + passes * rightMask);
-    colour = vec4(kept, 1.0);
+    vec3 returned = decode(round(encode(kept) * 255.0) / 255.0);
+    kept = m * kept + (1.0 - m) * (returned * leftMask + passes * rightMask);
+    colour = vec4(max(encode(kept) - roundDown, 0.0), 1.0);
 }
 )";
+
+// The trail's formats, best first: 16-bit floats as the desktop's buffer
+// has 16 bits, through either extension that makes them renderable, and
+// 8 bits, which WebGL 2 always renders into.
+struct Format {
+    GLenum internal, type;
+    float roundDown;
+};
+const Format FORMATS[] = {{GL_RGBA16F, GL_HALF_FLOAT, 0}, {GL_RGBA8, GL_UNSIGNED_BYTE, 0.5f / 255}};
 
 GLuint copyProgram, trailProgram, copyVertices;
 // An exploding frame's passes, with their depth buffer; the accumulation
@@ -62,7 +88,8 @@ GLuint copyProgram, trailProgram, copyVertices;
 GLuint sceneFramebuffer, sceneTexture, sceneDepth;
 GLuint trailFramebuffer, trailTextures[2];
 int trailNow = 0;
-GLenum trailFormat;
+bool halfFloat;
+GLint roundDownAt;
 int width, height;
 
 // A texture the size of the canvas.
@@ -72,6 +99,23 @@ void allocate(GLuint texture, GLenum format, GLenum type)
     glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, type, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
+
+// Both of the trail's textures in format, cleared, if the browser completes
+// a framebuffer of each; with the trail framebuffer bound.
+bool allocateTrail(const Format& format)
+{
+    for (GLuint texture : trailTextures) {
+        allocate(texture, format.internal, format.type);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            return false;
+        }
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glUseProgram(trailProgram);
+    glUniform1f(roundDownAt, format.roundDown);
+    return true;
 }
 
 // A pass over the whole target with the program in use, which reads the
@@ -97,17 +141,16 @@ bool trailSetUp()
     glUseProgram(trailProgram);
     glUniform1i(glGetUniformLocation(trailProgram, "trail"), 1);
     glUniform1f(glGetUniformLocation(trailProgram, "m"), trailKeep());
+    roundDownAt = glGetUniformLocation(trailProgram, "roundDown");
     const bool* left = EYE_COLOUR_MASK[0];
     const bool* right = EYE_COLOUR_MASK[1];
     glUniform3f(glGetUniformLocation(trailProgram, "leftMask"), left[0], left[1], left[2]);
     glUniform3f(glGetUniformLocation(trailProgram, "rightMask"), right[0], right[1], right[2]);
     glGenVertexArrays(1, &copyVertices);
 
-    // 16-bit float channels where the browser renders into them, as the
-    // desktop's accumulation buffer has 16 bits; 8 otherwise.
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_get_current_context();
-    trailFormat =
-        emscripten_webgl_enable_extension(context, "EXT_color_buffer_float") ? GL_RGBA16F : GL_RGBA8;
+    halfFloat = emscripten_webgl_enable_extension(context, "EXT_color_buffer_float") ||
+                emscripten_webgl_enable_extension(context, "EXT_color_buffer_half_float");
     glGenFramebuffers(1, &sceneFramebuffer);
     glGenTextures(1, &sceneTexture);
     glGenRenderbuffers(1, &sceneDepth);
@@ -116,7 +159,7 @@ bool trailSetUp()
     return true;
 }
 
-void trailResize(int newWidth, int newHeight)
+bool trailResize(int newWidth, int newHeight)
 {
     width = newWidth;
     height = newHeight;
@@ -126,14 +169,13 @@ void trailResize(int newWidth, int newHeight)
     glBindFramebuffer(GL_FRAMEBUFFER, sceneFramebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, sceneTexture, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, sceneDepth);
-    // A new buffer starts cleared.
+    const bool scene = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    // A new buffer starts cleared, in the best format the browser completes.
     glBindFramebuffer(GL_FRAMEBUFFER, trailFramebuffer);
-    for (GLuint texture : trailTextures) {
-        allocate(texture, trailFormat, trailFormat == GL_RGBA16F ? GL_HALF_FLOAT : GL_UNSIGNED_BYTE);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
+    const bool trail = (halfFloat && allocateTrail(FORMATS[0])) || allocateTrail(FORMATS[1]);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    // A canvas without area has nothing to draw, and no complete buffers.
+    return (scene && trail) || width == 0 || height == 0;
 }
 
 void trailBegin()

@@ -10,8 +10,13 @@
 #include "field.h"
 #include "view.h"
 
+#include <emscripten/emscripten.h>
+
 #include <algorithm>
 #include <cstddef>
+
+EM_JS(void, logFailure, (const char* what, const char* log),
+      { console.error('zarv: ' + UTF8ToString(what) + ' failed: ' + UTF8ToString(log)); });
 
 namespace {
 
@@ -111,11 +116,28 @@ void place(Vertex& v, const _matrix& m, int x, int y)
     v.nz = m.m[10];
 }
 
+// Writes what went wrong with a shader or program to the browser's console.
+void report(GLuint object, const char* what)
+{
+    char log[1024] = "";
+    if (glIsShader(object)) {
+        glGetShaderInfoLog(object, sizeof log, nullptr, log);
+    } else {
+        glGetProgramInfoLog(object, sizeof log, nullptr, log);
+    }
+    logFailure(what, log);
+}
+
 GLuint compile(GLenum type, const char* source)
 {
     const GLuint shader = glCreateShader(type);
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_TRUE) {
+        report(shader, type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader");
+    }
     return shader;
 }
 
@@ -230,7 +252,12 @@ GLuint linkProgram(const char* vertex, const char* fragment)
     glLinkProgram(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    return linked == GL_TRUE ? program : 0;
+    if (linked != GL_TRUE) {
+        report(program, "program");
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
 }
 
 bool webglSetUp()
@@ -260,12 +287,12 @@ bool webglSetUp()
     return true;
 }
 
-void webglResize(int width, int height)
+bool webglResize(int viewWidth, int viewHeight, int pixelWidth, int pixelHeight)
 {
-    ps.width = width;
-    ps.height = height;
-    glViewport(0, 0, width, height);
-    trailResize(width, height);
+    ps.width = viewWidth;
+    ps.height = viewHeight;
+    glViewport(0, 0, pixelWidth, pixelHeight);
+    return trailResize(pixelWidth, pixelHeight);
 }
 
 void webglFrame(float rotA)

@@ -9,21 +9,25 @@
 // also anew after the context was lost and restored. False if the context
 // cannot have them.
 bool webglSetUp();
-// The canvas's new size in pixels: the viewport and the trail's buffer,
-// cleared, now; the projection from the next frame.
-void webglResize(int width, int height);
+// The canvas's new size: viewWidth x viewHeight CSS pixels, which the
+// projection counts from the next frame, drawn into pixelWidth x
+// pixelHeight device pixels, which the viewport and the trail's buffers,
+// cleared, take now. False if the browser cannot have those buffers.
+bool webglResize(int viewWidth, int viewHeight, int pixelWidth, int pixelHeight);
 // One drawn frame with the scene turned rotA degrees: the colour buffer
 // cleared and both eye passes, running the quads' motion and the trail
 // while an explosion is on.
 void webglFrame(float rotA);
 
 // Shared by the renderer's files.
-// The program of these two shaders' sources, or 0 if either fails.
+// The program of these two shaders' sources, or 0 if either fails, with
+// the reason written to the browser's console.
 GLuint linkProgram(const char* vertex, const char* fragment);
 // The trail's programs and buffers, in the current context.
 bool trailSetUp();
-// The trail's buffers at the canvas's new size, the accumulation buffer cleared.
-void trailResize(int width, int height);
+// The trail's buffers at the canvas's new size in device pixels, the
+// accumulation buffer cleared; false if the browser cannot have them.
+bool trailResize(int width, int height);
 // Makes the scene texture, with its depth buffer, the target of both eye passes.
 void trailBegin();
 // Shows the passes drawn since trailBegin on the canvas: through the
