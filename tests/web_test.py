@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """zarv.html in headless Chromium, opened from disk: its picture at rest and
-exploding against the desktop renderer's, its pacing, a click and a tap, a
-lost WebGL context, Esc.
+exploding against the desktop renderer's, at device scales 1 and 2 and on
+an emulated phone; its pacing, across the wrap of its clock too; a click
+and a tap; the trail in 8 bits; a lost WebGL context; Esc.
 Usage: web_test.py ZARV_HTML WEB_REFERENCE"""
 import os
 import subprocess
@@ -16,14 +17,22 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "sup
 from webdriver import Browser  # noqa: E402
 
 WIDTH, HEIGHT = 800, 600
+# The grid's side in CSS pixels: 50 units at 8 each, as in window pixels.
+GRID_CSS = 400
 # Frames at rest before the picture is compared and the grid clicked, and
-# frames of the explosion after the click.
-AT_REST, EXPLODING = 60, 40
+# the frames of the explosion after the click that are compared.
+AT_REST, EXPLODING = 60, (1, 40, 200)
 # Run before the page's own script. ?clock: the page's clock and frames move
-# only by zarvStep(ms); ?fast: frames offered at 250 Hz. Drawn frames are
-# counted by their colour clears.
+# only by zarvStep(ms); ?fast: frames offered at 250 Hz; ?eightbit: no
+# float colour buffers. Drawn frames are counted by their colour clears.
 PAGE_HOOKS = """(() => {
     const query = new URLSearchParams(location.search);
+    if (query.has('eightbit')) {
+        const get = WebGL2RenderingContext.prototype.getExtension;
+        WebGL2RenderingContext.prototype.getExtension = function (name) {
+            return /^EXT_color_buffer_(half_)?float$/.test(name) ? null : get.call(this, name);
+        };
+    }
     if (query.has('clock')) {
         let now = 0, callbacks = [];
         performance.now = () => now;
@@ -48,12 +57,15 @@ def desktop_constants(reference):
     return {name: int(value) for name, value in (line.split() for line in out.splitlines())}
 
 
-def desktop_frame(reference, *args, env=None):
-    """The desktop renderer's frame: web_reference WIDTH HEIGHT args."""
+def desktop_frames(reference, frames, *explosion):
+    """The desktop renderer's frames, height x width x RGB each:
+    web_reference WIDTH HEIGHT frames OUT explosion..."""
     with tempfile.NamedTemporaryFile(suffix=".ppm") as out:
-        subprocess.run([reference, str(WIDTH), str(HEIGHT), str(args[0]), out.name, *map(str, args[1:])],
-                       check=True, env=None if env is None else {**os.environ, **env})
-        return numpy.asarray(Image.open(out.name).convert("RGB"))
+        subprocess.run([reference, str(WIDTH), str(HEIGHT), str(frames), out.name, *map(str, explosion)],
+                       check=True)
+        data = numpy.fromfile(out.name, numpy.uint8)
+    header = len(f"P6\n{WIDTH} {HEIGHT}\n255\n")
+    return [image[header:].reshape(HEIGHT, WIDTH, 3) for image in data.reshape(-1, header + WIDTH * HEIGHT * 3)]
 
 
 class WebTest:
@@ -71,8 +83,29 @@ class WebTest:
         return int(((p[:, :, 0] > 0) & (p[:, :, 0] <= self.constants["LIT"])).sum())
 
     def step(self, frames):
-        """Under ?clock: the page's clock moved on by frames drawn frames."""
-        self.browser.run(f"for (let i = 0; i < {frames}; ++i) zarvStep({self.constants['FRAME_MS']});")
+        """Under ?clock: the page's clock moved on by frames drawn frames;
+        the frames drawn, counted."""
+        return self.browser.run(f"const before = zarvFrames; for (let i = 0; i < {frames}; ++i) "
+                                f"zarvStep({self.constants['FRAME_MS']}); return zarvFrames - before;")
+
+    def css_box(self):
+        """Width and height of what the page shows lit, in CSS pixels; the screenshot."""
+        shot = self.browser.screen()
+        scale = shot.shape[1] / self.browser.run("return innerWidth")
+        rows, columns = numpy.nonzero(shot.max(axis=2) > self.constants["LIT"])
+        sides = (numpy.ptp(columns) + 1, numpy.ptp(rows) + 1) if rows.size else (0, 0)
+        return tuple(round(side / scale) for side in sides), shot
+
+    def compare(self, page, desktop, what):
+        """The page's frame held to what another rasteriser gives: lit counts
+        within 2 %, 99 % of pixels within 8 levels, colour sums within 5 %."""
+        near = (numpy.abs(page.astype(int) - desktop.astype(int)) <= 8).all(axis=2).mean()
+        light = page.sum(axis=(0, 1)) / numpy.maximum(desktop.sum(axis=(0, 1)), 1)
+        self.check(abs(self.lit(page) / self.lit(desktop) - 1) < 0.02 and near >= 0.99
+                   and abs(light[:2] - 1).max() < 0.05,
+                   f"{what} as the desktop draws it: lit {self.lit(page)} (desktop {self.lit(desktop)}), "
+                   f"{near:.2%} of pixels within 8 levels, red and green {light[0]:.3f} and {light[1]:.3f} "
+                   f"of the desktop's")
 
     def check(self, condition, what):
         self.passed += bool(condition)
@@ -105,7 +138,7 @@ class WebTest:
         self.check(shape == [WIDTH, HEIGHT, WIDTH, HEIGHT, "Zarv 1.0"], f"the canvas fills the window: {shape}")
         self.step(AT_REST)
         page = self.browser.screen()
-        desktop = desktop_frame(self.reference, AT_REST)
+        desktop = desktop_frames(self.reference, AT_REST)[0]
         lit = self.constants["LIT"]
         both = (page.max(axis=2) > lit) & (desktop.max(axis=2) > lit)
         same = (page == desktop).all(axis=2).mean()
@@ -116,20 +149,48 @@ class WebTest:
                    "the grid at rest as the desktop draws it")
 
         # The page seeds the explosion with its clock, which started at 0.
+        seed = AT_REST * self.constants["FRAME_MS"]
+        desktop = desktop_frames(self.reference, AT_REST, seed, *EXPLODING)
         self.browser.press(WIDTH // 2, HEIGHT // 2)
-        self.step(EXPLODING)
-        page = self.browser.screen()
-        # The page's trail works on the stored values, as the desktop's kept
-        # buffer does on a window that does not store sRGB.
-        desktop = desktop_frame(self.reference, AT_REST, AT_REST * self.constants["FRAME_MS"], EXPLODING,
-                                "framebuffer", env={"MESA_EXTENSION_OVERRIDE": "-GL_EXT_framebuffer_sRGB"})
-        near = (numpy.abs(page.astype(int) - desktop.astype(int)) <= 8).all(axis=2).mean()
-        light = page.sum(axis=(0, 1)) / numpy.maximum(desktop.sum(axis=(0, 1)), 1)
-        print(f"exploding, {EXPLODING} frames on: lit {self.lit(page)} in the page, {self.lit(desktop)} on the "
-              f"desktop; {near:.2%} of pixels within 8 levels; red and green sums {light[0]:.3f} and "
-              f"{light[1]:.3f} of the desktop's")
-        self.check(abs(self.lit(page) / self.lit(desktop) - 1) < 0.02 and near >= 0.99
-                   and abs(light[:2] - 1).max() < 0.05, "the explosion as the desktop draws it")
+        for done, frames, desktop_frame in zip((0,) + EXPLODING, EXPLODING, desktop):
+            self.step(frames - done)
+            self.compare(self.browser.screen(), desktop_frame, f"the explosion {frames} frames on")
+
+        # With 8-bit colour buffers only, the trail still fades to black.
+        self.open("?clock&eightbit")
+        self.step(AT_REST)
+        self.browser.press(WIDTH // 2, HEIGHT // 2)
+        self.step(EXPLODING[-1])
+        page, dark = self.browser.screen(), desktop[-1].max(axis=2) == 0
+        black = (page.max(axis=2) == 0)[dark].mean()
+        self.check(black > 0.99, f"in 8 bits the trail fades to black: {black:.2%} of what the desktop "
+                                 f"shows black after {EXPLODING[-1]} frames")
+
+        # The clock wraps after 2^31 ms, as GLUT's, and frames go on.
+        self.open("?clock")
+        self.browser.run("zarvStep(2 ** 31 - 40)")
+        drawn = self.step(10)
+        self.check(drawn == 10, f"frames across the wrap of the page's clock: {drawn} of 10")
+
+        # The scene counted in CSS pixels: the grid, nearly face on, 400 wide
+        # at device scale 2, drawn at twice the resolution; and on a phone at
+        # scale 3, drawn at 2, wider than the screen and flattened in
+        # portrait, as in a portrait window on the desktop; a tap explodes it.
+        for width, height, scale, mobile in ((WIDTH, HEIGHT, 2, False), (390, 844, 3, True)):
+            self.browser.emulate(width, height, scale, mobile)
+            self.open("?clock")
+            self.step(1)
+            canvas = self.browser.run("const c = document.getElementById('canvas'); return [c.width, c.height]")
+            grid, shot = self.css_box()
+            expected = (min(GRID_CSS, width), GRID_CSS // (height // width if height > width else 1))
+            self.check(canvas == [width * 2, height * 2] and abs(numpy.subtract(grid, expected)).max() <= 2,
+                       f"at {width} x {height}, scale {scale}: a {canvas[0]} x {canvas[1]} canvas, the grid "
+                       f"{grid[0]} x {grid[1]} CSS pixels")
+            if mobile:
+                self.browser.press(width // 2, height // 2, "touch")
+                self.step(20)
+                self.check(self.lit(self.browser.screen()) > 1.5 * self.lit(shot), "a tap on the phone explodes the grid")
+        self.browser.emulate(WIDTH, HEIGHT)
 
         for query in ("", "?fast"):
             self.open(query)

@@ -40,8 +40,14 @@ class Browser:
         options = {"binary": "/usr/bin/chromium", "args": FLAGS + [f"--user-data-dir={self.profile.name}"]}
         self.session = "/session/" + self.command("POST", "/session", {"capabilities": {"alwaysMatch": {
             "browserName": "chrome", "goog:chromeOptions": options}}})["sessionId"]
+        self.emulate(width, height)
+
+    def emulate(self, width, height, scale=1, mobile=False):
+        """A viewport of width x height CSS pixels at scale device pixels
+        each; a phone's, with touch, if mobile. For the next page opened."""
         self.devtools("Emulation.setDeviceMetricsOverride",
-                      {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+                      {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
+        self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
 
     def command(self, method, path, body=None):
         request = urllib.request.Request(f"http://127.0.0.1:{self.port}{self.session}{path}", method=method,
