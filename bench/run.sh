@@ -65,14 +65,20 @@ for size in $sizes; do
     done
 done
 # The browser build, where 'make web' has built it: headless Chromium,
-# WebGL 2 on SwiftShader, at the same sizes.
+# WebGL 2 on SwiftShader, at the same sizes, and on a phone (390 x 844 CSS
+# pixels at 3 device pixels each, touch).
 web=build-web/zarv.html
 if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
-    for size in $sizes; do
+    for size in $sizes 390x844@3; do
+        case $size in
+        *@*) screen=${size%@*} device="${size#*@} mobile" ;;
+        *) screen=$size device= ;;
+        esac
         fps=$(mktemp)
         i=0
         while [ "$i" -lt "$runs" ]; do
-            /usr/bin/python3 bench/web_fps.py "$web" "${size%x*}" "${size#*x}" >>"$fps"
+            # shellcheck disable=SC2086
+            /usr/bin/python3 bench/web_fps.py "$web" "${screen%x*}" "${screen#*x}" $device >>"$fps"
             i=$((i + 1))
         done
         row "$size" browser rest "$(column 1 "$fps")" - - - - -
