@@ -35,41 +35,41 @@ void main()
 
 // One frame's accumulation work: after the left eye's pass the colour
 // buffer holds its channels alone; the buffer keeps m of itself, takes
-// 1 - m of that, and returns the left eye's channels, stored in 8 bits.
-// After the right eye's pass the colour buffer holds those and the pass's
-// own; the same again, returning the right eye's channels. What the frame
-// shows is then the buffer, encoded. An 8-bit buffer rounds down, so that
-// the trail fades to black instead of sticking a level above it.
+// 1 - m of that, and returns the left eye's channels. After the right eye's
+// pass the colour buffer holds those and the pass's own; the same again,
+// returning the right eye's channels. What the frame shows is then the
+// buffer, encoded. An 8-bit buffer rounds down, so that the trail fades to
+// black instead of sticking a level above it. Red and green only: each
+// power costs a browser that draws in software dearly.
 const char* const TRAIL_FRAGMENT = R"(#version 300 es
 precision highp float;
 uniform highp sampler2D scene;
 uniform highp sampler2D trail;
 uniform float m;
-uniform vec3 leftMask;
-uniform vec3 rightMask;
+uniform vec2 leftMask;
+uniform vec2 rightMask;
 uniform float roundDown;
 out vec4 colour;
 
-vec3 decode(vec3 c)
+vec2 decode(vec2 c)
 {
-    return mix(c / 12.92, pow((c + 0.055) / 1.055, vec3(2.4)), step(0.04045, c));
+    return mix(c / 12.92, pow((c + 0.055) / 1.055, vec2(2.4)), step(0.04045, c));
 }
 
-vec3 encode(vec3 c)
+vec2 encode(vec2 c)
 {
     c = clamp(c, 0.0, 1.0);
-    return mix(c * 12.92, 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, c));
+    return mix(c * 12.92, 1.055 * pow(c, vec2(1.0 / 2.4)) - 0.055, step(0.0031308, c));
 }
 
 void main()
 {
     ivec2 at = ivec2(gl_FragCoord.xy);
-    vec3 passes = decode(texelFetch(scene, at, 0).rgb);
-    vec3 kept = decode(texelFetch(trail, at, 0).rgb);
+    vec2 passes = decode(texelFetch(scene, at, 0).rg);
+    vec2 kept = decode(texelFetch(trail, at, 0).rg);
     kept = m * kept + (1.0 - m) * passes * leftMask;
-    vec3 returned = decode(round(encode(kept) * 255.0) / 255.0);
-    kept = m * kept + (1.0 - m) * (returned * leftMask + passes * rightMask);
-    colour = vec4(max(encode(kept) - roundDown, 0.0), 1.0);
+    kept = m * kept + (1.0 - m) * (min(kept, 1.0) * leftMask + passes * rightMask);
+    colour = vec4(max(encode(kept) - roundDown, 0.0), 0.0, 1.0);
 }
 )";
 
@@ -80,6 +80,8 @@ struct Format {
     GLenum internal, type;
     float roundDown;
 };
+static_assert(!EYE_COLOUR_MASK[0][2] && !EYE_COLOUR_MASK[1][2], "the trail keeps red and green only");
+
 const Format FORMATS[] = {{GL_RGBA16F, GL_HALF_FLOAT, 0}, {GL_RGBA8, GL_UNSIGNED_BYTE, 0.5f / 255}};
 
 GLuint copyProgram, trailProgram, copyVertices;
@@ -144,8 +146,8 @@ bool trailSetUp()
     roundDownAt = glGetUniformLocation(trailProgram, "roundDown");
     const bool* left = EYE_COLOUR_MASK[0];
     const bool* right = EYE_COLOUR_MASK[1];
-    glUniform3f(glGetUniformLocation(trailProgram, "leftMask"), left[0], left[1], left[2]);
-    glUniform3f(glGetUniformLocation(trailProgram, "rightMask"), right[0], right[1], right[2]);
+    glUniform2f(glGetUniformLocation(trailProgram, "leftMask"), left[0], left[1]);
+    glUniform2f(glGetUniformLocation(trailProgram, "rightMask"), right[0], right[1]);
     glGenVertexArrays(1, &copyVertices);
 
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_get_current_context();
