@@ -91,6 +91,9 @@ static EM_BOOL frame(double /*time*/, void* /*data*/)
     // window moved to a screen of another density need not be resized.
     if (!fitted || emscripten_get_device_pixel_ratio() != fittedRatio) {
         fitCanvas();
+        if (ended) {
+            return EM_FALSE;
+        }
     }
     cTime = elapsedMs();
     rotA = nextSpin(rotA);
