@@ -7,7 +7,8 @@
 
 #include "field.h"
 
-// Window size and stereo camera. Sizes in pixels, distances in scene units.
+// Window size and stereo camera. Sizes in the window's pixels (CSS pixels in
+// a browser), distances in scene units.
 struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
     int width;
     int height;
@@ -19,7 +20,7 @@ struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
 
 extern _viewParams ps;
 
-// Window pixels per scene unit at the focal plane.
+// Window pixels (CSS pixels in a browser) per scene unit at the focal plane.
 constexpr double PIXELS_PER_INCH = 8.0;
 // A frame is drawn only when more than this many milliseconds have passed
 // since the last drawn frame began: at most one frame per 12 ms.
