@@ -175,7 +175,7 @@ class WebTest:
         # The scene counted in CSS pixels: the grid, nearly face on, 400 wide
         # at device scale 2, drawn at twice the resolution; and on a phone at
         # scale 3, drawn at 2, wider than the screen and flattened in
-        # portrait, as in a portrait window on the desktop; a tap explodes it.
+        # portrait, as in a portrait window on the desktop.
         for width, height, scale, mobile in ((WIDTH, HEIGHT, 2, False), (390, 844, 3, True)):
             self.browser.emulate(width, height, scale, mobile)
             self.open("?clock")
@@ -186,10 +186,15 @@ class WebTest:
             self.check(canvas == [width * 2, height * 2] and abs(numpy.subtract(grid, expected)).max() <= 2,
                        f"at {width} x {height}, scale {scale}: a {canvas[0]} x {canvas[1]} canvas, the grid "
                        f"{grid[0]} x {grid[1]} CSS pixels")
-            if mobile:
-                self.browser.press(width // 2, height // 2, "touch")
-                self.step(20)
-                self.check(self.lit(self.browser.screen()) > 1.5 * self.lit(shot), "a tap on the phone explodes the grid")
+        # On the phone, the last of them: a tap explodes the grid.
+        self.browser.press(width // 2, height // 2, "touch")
+        self.step(20)
+        self.check(self.lit(self.browser.screen()) > 1.5 * self.lit(shot), "a tap on the phone explodes the grid")
+        # Only the scale changes, as for a window dragged to another monitor.
+        self.browser.emulate(width, height, 1, mobile)
+        self.step(1)
+        canvas = self.browser.run("const c = document.getElementById('canvas'); return [c.width, c.height]")
+        self.check(canvas == [width, height], f"the canvas follows the phone's scale from 3 to 1: {canvas}")
         self.browser.emulate(WIDTH, HEIGHT)
 
         for query in ("", "?fast"):
