@@ -1,5 +1,7 @@
-"""A small WebDriver client: chromedriver and headless Chromium, WebGL on
-SwiftShader, with screenshots as numpy arrays."""
+"""A small W3C WebDriver client for two engines, with screenshots as numpy
+arrays: Chromium (chromedriver, headless, WebGL on SwiftShader) and WebKit
+(WebKitGTK's WebKitWebDriver and MiniBrowser, on a private Xvfb, WebGL on
+Mesa)."""
 import base64
 import io
 import json
@@ -20,16 +22,33 @@ FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-
          "--disable-background-networking", "--disable-component-update", "--disable-quic"]
 
 
-class Browser:
-    """One chromedriver with one session, its viewport width x height; close() ends both."""
+MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+XVFB_DESKTOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "xvfb-desktop.sh")
 
-    def __init__(self, width, height):
+
+class Browser:
+    """One driver with one session in engine "chromium" or "webkit", its
+    window width x height (WebKit's viewport is that less its title bar);
+    close() ends them."""
+
+    def __init__(self, width, height, engine="chromium"):
+        self.engine, self.hooks, self.services = engine, [], []
+        self.profile = tempfile.TemporaryDirectory(prefix=f"zarv-{engine}-")
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
             self.port = s.getsockname()[1]
-        self.profile = tempfile.TemporaryDirectory(prefix="zarv-chromium-")
-        self.driver = subprocess.Popen(["chromedriver", f"--port={self.port}"], stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
+        env = dict(os.environ)
+        if engine == "webkit":
+            desktop = subprocess.Popen(["sh", XVFB_DESKTOP, f"{width + 200}x{height + 200}"],
+                                       stdout=subprocess.PIPE, text=True)
+            self.services.append(desktop)
+            env["DISPLAY"] = ":" + desktop.stdout.readline().strip()
+            # Its pages unsandboxed, as Chromium's here: run as root, in make
+            # fresh-test in a chroot, on this test's own page alone.
+            env["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1"
+        driver = "chromedriver" if engine == "chromium" else "WebKitWebDriver"
+        self.services.append(subprocess.Popen([driver, f"--port={self.port}"], env=env,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         self.session = ""
         for _ in range(400):
             try:
@@ -37,10 +56,18 @@ class Browser:
                 break
             except (urllib.error.URLError, ConnectionError):
                 time.sleep(0.05)
-        options = {"binary": "/usr/bin/chromium", "args": FLAGS + [f"--user-data-dir={self.profile.name}"]}
-        self.session = "/session/" + self.command("POST", "/session", {"capabilities": {"alwaysMatch": {
-            "browserName": "chrome", "goog:chromeOptions": options}}})["sessionId"]
-        self.emulate(width, height)
+        if engine == "chromium":
+            options = {"binary": "/usr/bin/chromium", "args": FLAGS + [f"--user-data-dir={self.profile.name}"]}
+            capabilities = {"browserName": "chrome", "goog:chromeOptions": options}
+        else:
+            capabilities = {"browserName": "MiniBrowser",
+                            "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": ["--automation"]}}
+        self.session = "/session/" + self.command("POST", "/session", {"capabilities": {
+            "alwaysMatch": capabilities}})["sessionId"]
+        if engine == "chromium":
+            self.emulate(width, height)
+        else:
+            self.command("POST", "/window/rect", {"width": width, "height": height})
 
     def emulate(self, width, height, scale=1, mobile=False):
         """A viewport of width x height CSS pixels at scale device pixels
@@ -63,10 +90,24 @@ class Browser:
         return self.command("POST", "/goog/cdp/execute", {"cmd": command, "params": params})
 
     def before_each_page(self, script):
-        self.devtools("Page.addScriptToEvaluateOnNewDocument", {"source": script})
+        """script runs before each page's own: through DevTools in Chromium,
+        elsewhere at the top of a copy of the page that open() writes."""
+        if self.engine == "chromium":
+            self.devtools("Page.addScriptToEvaluateOnNewDocument", {"source": script})
+        else:
+            self.hooks.append(script)
 
     def open(self, path):
-        self.command("POST", "/url", {"url": "file://" + os.path.abspath(path)})
+        """path, with a query after it if it has one, from disk."""
+        path, query = (path.split("?", 1) + [""])[:2]
+        path = os.path.abspath(path)
+        if self.hooks:
+            copy = os.path.join(self.profile.name, os.path.basename(path))
+            with open(path, encoding="utf-8") as page, open(copy, "w", encoding="utf-8") as out:
+                scripts = "".join(f"<script>{hook}</script>" for hook in self.hooks)
+                out.write(page.read().replace("<head>", "<head>" + scripts, 1))
+            path = copy
+        self.command("POST", "/url", {"url": "file://" + path + ("?" + query if query else "")})
 
     def run(self, script):
         return self.command("POST", "/execute/sync", {"script": script, "args": []})
@@ -94,6 +135,7 @@ class Browser:
         try:
             self.command("DELETE", "")
         finally:
-            self.driver.terminate()
-            self.driver.wait()
+            for service in reversed(self.services):
+                service.terminate()
+                service.wait()
             self.profile.cleanup()
