@@ -89,6 +89,10 @@ class WebTest:
         return self.browser.run(f"const before = zarvFrames; for (let i = 0; i < {frames}; ++i) "
                                 f"zarvStep({self.constants['FRAME_MS']}); return zarvFrames - before;")
 
+    def canvas(self):
+        """The canvas's size in device pixels."""
+        return self.browser.run("const c = document.getElementById('canvas'); return [c.width, c.height]")
+
     def css_box(self):
         """Width and height of what the page shows lit, in CSS pixels; the screenshot."""
         shot = self.browser.screen()
@@ -153,7 +157,7 @@ class WebTest:
             self.browser.emulate(width, height, scale, mobile)
             self.open("?clock")
             self.step(1)
-            canvas = self.browser.run("const c = document.getElementById('canvas'); return [c.width, c.height]")
+            canvas = self.canvas()
             grid, shot = self.css_box()
             expected = (min(GRID_CSS, width), GRID_CSS // (height // width if height > width else 1))
             self.check(canvas == [width * 2, height * 2] and abs(numpy.subtract(grid, expected)).max() <= 2,
@@ -166,7 +170,7 @@ class WebTest:
         # Only the scale changes, as for a window dragged to another monitor.
         self.browser.emulate(width, height, 1, mobile)
         self.step(1)
-        canvas = self.browser.run("const c = document.getElementById('canvas'); return [c.width, c.height]")
+        canvas = self.canvas()
         self.check(canvas == [width, height], f"the canvas follows the phone's scale from 3 to 1: {canvas}")
         self.browser.emulate(WIDTH, HEIGHT)
 

@@ -42,7 +42,7 @@ static int elapsedMs()
     return static_cast<int>(static_cast<std::uint32_t>(ms));
 }
 
-// Shows text over the page, in place of the demo, which it ends.
+// Shows text over the page, in place of the demo.
 EM_JS(void, showMessage, (const char* text), {
     const message = document.getElementById('message');
     message.textContent = UTF8ToString(text);

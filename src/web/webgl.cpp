@@ -116,18 +116,6 @@ void place(Vertex& v, const _matrix& m, int x, int y)
     v.nz = m.m[10];
 }
 
-// Writes what went wrong with a shader or program to the browser's console.
-void report(GLuint object, const char* what)
-{
-    char log[1024] = "";
-    if (glIsShader(object)) {
-        glGetShaderInfoLog(object, sizeof log, nullptr, log);
-    } else {
-        glGetProgramInfoLog(object, sizeof log, nullptr, log);
-    }
-    logFailure(what, log);
-}
-
 GLuint compile(GLenum type, const char* source)
 {
     const GLuint shader = glCreateShader(type);
@@ -136,7 +124,9 @@ GLuint compile(GLenum type, const char* source)
     GLint compiled = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
-        report(shader, type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader");
+        char log[1024] = "";
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        logFailure(type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader", log);
     }
     return shader;
 }
@@ -253,7 +243,9 @@ GLuint linkProgram(const char* vertex, const char* fragment)
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
-        report(program, "program");
+        char log[1024] = "";
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        logFailure("program", log);
         glDeleteProgram(program);
         return 0;
     }
