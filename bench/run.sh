@@ -66,10 +66,13 @@ for size in $sizes; do
 done
 # The browser build, where 'make web' has built it: headless Chromium,
 # WebGL 2 on SwiftShader, at the same sizes, and on a phone (390 x 844 CSS
-# pixels at 3 device pixels each, touch).
+# pixels at 3 device pixels each, touch); WebKit and Firefox on Xvfb, WebGL 2
+# on llvmpipe, at 800 x 600.
 web=build-web/zarv.html
 if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
-    for size in $sizes 390x844@3; do
+    for page in $(printf 'chromium:%s ' $sizes) chromium:390x844@3 webkit:800x600 firefox:800x600; do
+        engine=${page%%:*}
+        size=${page#*:}
         case $size in
         *@*) screen=${size%@*} device="${size#*@} mobile" ;;
         *) screen=$size device= ;;
@@ -78,11 +81,11 @@ if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
         i=0
         while [ "$i" -lt "$runs" ]; do
             # shellcheck disable=SC2086
-            /usr/bin/python3 bench/web_fps.py "$web" "${screen%x*}" "${screen#*x}" $device >>"$fps"
+            /usr/bin/python3 bench/web_fps.py --engine "$engine" "$web" "${screen%x*}" "${screen#*x}" $device >>"$fps"
             i=$((i + 1))
         done
-        row "$size" browser rest "$(column 1 "$fps")" - - - - -
-        row "$size" browser exploding "$(column 2 "$fps")" - - - - -
+        row "$size" "$engine" rest "$(column 1 "$fps")" - - - - -
+        row "$size" "$engine" exploding "$(column 2 "$fps")" - - - - -
         rm -f "$fps"
     done
 fi

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""Drawn frames per second of zarv.html in headless Chromium (WebGL on
-SwiftShader) with the page WIDTH x HEIGHT CSS pixels at SCALE device pixels
-each (1 by default), a phone's with touch if "mobile" follows: 4 s at rest,
-then 4 s from 0.3 s after a click or a tap, as run_binary measures the
-desktop program. Frames are counted by their colour clears.
-Usage: web_fps.py ZARV_HTML WIDTH HEIGHT [SCALE [mobile]]
+"""Drawn frames per second of zarv.html in a browser engine: headless
+Chromium (WebGL on SwiftShader) by default, or WebKit or Firefox (on Xvfb,
+WebGL on Mesa's llvmpipe), with the page WIDTH x HEIGHT CSS pixels; in
+Chromium at SCALE device pixels each (1 by default), a phone's with touch if
+"mobile" follows: 4 s at rest, then 4 s from 0.3 s after a click or a tap, as
+run_binary measures the desktop program. Frames are counted by their colour
+clears.
+Usage: web_fps.py [--engine chromium|webkit|firefox] ZARV_HTML WIDTH HEIGHT [SCALE [mobile]]
 Prints: rest_fps exploding_fps"""
 import os
 import sys
@@ -23,15 +25,21 @@ def frame_rate(browser, seconds=4.0):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (4, 5, 6) or sys.argv[5:] not in ([], ["mobile"]):
+    args = sys.argv[1:]
+    engine = "chromium"
+    if args[:1] == ["--engine"] and len(args) > 1:
+        engine, args = args[1], args[2:]
+    if (engine not in ("chromium", "webkit", "firefox") or len(args) not in (3, 4, 5)
+            or args[4:] not in ([], ["mobile"]) or (engine != "chromium" and len(args) > 3)):
         sys.exit(__doc__)
-    width, height = int(sys.argv[2]), int(sys.argv[3])
-    scale, mobile = float(sys.argv[4]) if len(sys.argv) > 4 else 1, len(sys.argv) > 5
-    browser = Browser(width, height)
+    width, height = int(args[1]), int(args[2])
+    scale, mobile = float(args[3]) if len(args) > 3 else 1, len(args) > 4
+    browser = Browser(width, height, engine)
     try:
-        browser.emulate(width, height, scale, mobile)
+        if engine == "chromium":
+            browser.emulate(width, height, scale, mobile)
         browser.before_each_page(PAGE_HOOKS)
-        browser.open(sys.argv[1])
+        browser.open(args[0])
         time.sleep(1.5)
         rest = frame_rate(browser)
         browser.press(width // 2, height // 2, "touch" if mobile else "mouse")

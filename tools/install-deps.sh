@@ -18,7 +18,7 @@ case "${1:-}" in
     --capture) packages="$packages xvfb xdotool openbox x11-apps imagemagick webp librsvg2-bin" ;;
     --fresh) packages="debootstrap xvfb openbox xdotool" ;;
     --windows) packages="$packages $test_packages g++-mingw-w64-x86-64-posix wine64 zip imagemagick icoutils" ;;
-    --web) packages="$packages $test_packages emscripten chromium chromium-driver webkit2gtk-driver python3-numpy
+    --web) packages="$packages $test_packages emscripten chromium chromium-driver webkit2gtk-driver firefox-esr python3-numpy
         python3-pil" ;;
 esac
 

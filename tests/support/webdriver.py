@@ -1,7 +1,8 @@
-"""A small W3C WebDriver client for two engines, with screenshots as numpy
-arrays: Chromium (chromedriver, headless, WebGL on SwiftShader) and WebKit
-(WebKitGTK's WebKitWebDriver and MiniBrowser, on a private Xvfb, WebGL on
-Mesa)."""
+"""A small WebDriver client for three engines, with screenshots as numpy
+arrays: Chromium (chromedriver, headless, WebGL on SwiftShader), WebKit
+(WebKitGTK's WebKitWebDriver and MiniBrowser) and Firefox (its own Marionette
+protocol, as Debian has no geckodriver); the last two on a private Xvfb,
+WebGL on Mesa."""
 import base64
 import io
 import json
@@ -22,52 +23,99 @@ FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-
          "--disable-background-networking", "--disable-component-update", "--disable-quic"]
 
 
+# Firefox's preferences besides its driver's port: nothing fetched from
+# outside (a proxy that is not there); the page's console on its stdout, and
+# not the complaint of Firefox's own experiments that they cannot be fetched.
+FIREFOX_PREFS = {"network.proxy.type": 1, "network.proxy.http": "127.0.0.1", "network.proxy.http_port": 9,
+                 "network.proxy.ssl": "127.0.0.1", "network.proxy.ssl_port": 9,
+                 "network.captive-portal-service.enabled": False, "app.update.disabledForTesting": True,
+                 "datareporting.policy.dataSubmissionEnabled": False, "browser.shell.checkDefaultBrowser": False,
+                 "browser.startup.page": 0, "browser.startup.homepage_override.mstone": "ignore",
+                 "messaging-system.log": "off",
+                 "devtools.console.stdout.content": True}
+# The W3C WebDriver commands this client sends, as Marionette names them.
+MARIONETTE = {("POST", "/session"): "NewSession", ("DELETE", ""): "DeleteSession", ("POST", "/url"): "Navigate",
+              ("POST", "/execute/sync"): "ExecuteScript", ("GET", "/screenshot"): "TakeScreenshot",
+              ("POST", "/actions"): "PerformActions", ("DELETE", "/actions"): "ReleaseActions",
+              ("POST", "/window/rect"): "SetWindowRect"}
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 XVFB_DESKTOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "xvfb-desktop.sh")
 
 
 class Browser:
-    """One driver with one session in engine "chromium" or "webkit", its
-    window width x height (WebKit's viewport is that less its title bar);
-    close() ends them."""
+    """One driver with one session in engine "chromium", "webkit" or
+    "firefox", its pages width x height CSS pixels, WebGL 2 turned off in the
+    engine unless webgl2; close() ends them."""
 
-    def __init__(self, width, height, engine="chromium"):
-        self.engine, self.hooks, self.services = engine, [], []
+    def __init__(self, width, height, engine="chromium", webgl2=True):
+        self.engine, self.hooks, self.services, self.session, self.serial = engine, [], [], "", 0
         self.profile = tempfile.TemporaryDirectory(prefix=f"zarv-{engine}-")
+        self.console = os.path.join(self.profile.name, "console.txt")
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
             self.port = s.getsockname()[1]
         env = dict(os.environ)
-        if engine == "webkit":
+        if engine != "chromium":
             desktop = subprocess.Popen(["sh", XVFB_DESKTOP, f"{width + 200}x{height + 200}"],
                                        stdout=subprocess.PIPE, text=True)
             self.services.append(desktop)
             env["DISPLAY"] = ":" + desktop.stdout.readline().strip()
-            # Its pages unsandboxed, as Chromium's here: run as root, in make
+            # WebKit's pages unsandboxed, as Chromium's here: run as root, in make
             # fresh-test in a chroot, on this test's own page alone.
             env["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1"
-        driver = "chromedriver" if engine == "chromium" else "WebKitWebDriver"
-        self.services.append(subprocess.Popen([driver, f"--port={self.port}"], env=env,
-                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        self.session = ""
+        if engine == "firefox":
+            prefs = dict(FIREFOX_PREFS, **{"marionette.port": self.port, "webgl.enable-webgl2": webgl2})
+            with open(os.path.join(self.profile.name, "user.js"), "w", encoding="utf-8") as out:
+                out.writelines(f"user_pref({json.dumps(k)}, {json.dumps(v)});\n" for k, v in prefs.items())
+            with open(self.console, "w", encoding="utf-8") as console:
+                self.services.append(subprocess.Popen(
+                    ["firefox-esr", "--marionette", "--no-remote", "--profile", self.profile.name],
+                    env=env, stdout=console, stderr=subprocess.STDOUT))
+        else:
+            driver = "chromedriver" if engine == "chromium" else "WebKitWebDriver"
+            self.services.append(subprocess.Popen([driver, f"--port={self.port}"], env=env,
+                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         for _ in range(400):
             try:
-                self.command("GET", "/status")
+                if engine == "firefox":
+                    self.marionette = socket.create_connection(("127.0.0.1", self.port))
+                    self.replies = self.marionette.makefile("rb")
+                    self.reply()  # its greeting
+                else:
+                    self.command("GET", "/status")
                 break
             except (urllib.error.URLError, ConnectionError):
                 time.sleep(0.05)
         if engine == "chromium":
-            options = {"binary": "/usr/bin/chromium", "args": FLAGS + [f"--user-data-dir={self.profile.name}"]}
-            capabilities = {"browserName": "chrome", "goog:chromeOptions": options}
-        else:
+            flags = FLAGS + [f"--user-data-dir={self.profile.name}"] + ([] if webgl2 else ["--disable-webgl2"])
+            capabilities = {"browserName": "chrome", "goog:chromeOptions": {"binary": "/usr/bin/chromium",
+                                                                            "args": flags},
+                            "goog:loggingPrefs": {"browser": "SEVERE"}}
+        elif engine == "webkit":
             capabilities = {"browserName": "MiniBrowser",
                             "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": ["--automation"]}}
+        else:
+            capabilities = {}
         self.session = "/session/" + self.command("POST", "/session", {"capabilities": {
             "alwaysMatch": capabilities}})["sessionId"]
         if engine == "chromium":
             self.emulate(width, height)
         else:
-            self.command("POST", "/window/rect", {"width": width, "height": height})
+            # Its page width x height: the window that much larger than its
+            # first page as its title bar and toolbars take.
+            page = self.resize(width, height)
+            if page != [width, height]:
+                self.resize(2 * width - page[0], 2 * height - page[1])
+
+    def resize(self, width, height):
+        """The window width x height; its page's size then. WebKit resizes
+        after the command has returned."""
+        before = self.run("return [innerWidth, innerHeight]")
+        self.command("POST", "/window/rect", {"width": width, "height": height})
+        deadline = time.monotonic() + 2
+        while (page := self.run("return [innerWidth, innerHeight]")) == before and time.monotonic() < deadline:
+            time.sleep(0.02)
+        return page
 
     def emulate(self, width, height, scale=1, mobile=False):
         """A viewport of width x height CSS pixels at scale device pixels
@@ -77,6 +125,14 @@ class Browser:
         self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
 
     def command(self, method, path, body=None):
+        if self.engine == "firefox":
+            self.serial += 1
+            message = json.dumps([0, self.serial, "WebDriver:" + MARIONETTE[method, path], body or {}]).encode()
+            self.marionette.sendall(b"%d:%s" % (len(message), message))
+            _, _, error, result = self.reply()
+            if error:
+                raise RuntimeError(f"{method} {path}: {error}")
+            return result.get("value", result)
         request = urllib.request.Request(f"http://127.0.0.1:{self.port}{self.session}{path}", method=method,
                                          data=None if body is None else json.dumps(body).encode(),
                                          headers={"Content-Type": "application/json"})
@@ -85,6 +141,27 @@ class Browser:
                 return json.load(response)["value"]
         except urllib.error.HTTPError as error:
             raise RuntimeError(f"{method} {path}: {error.read().decode(errors='replace')}") from None
+
+    def reply(self):
+        """One Marionette message: its length, a colon, then JSON."""
+        length = b""
+        while (c := self.replies.read(1)) != b":":
+            if not c:
+                raise ConnectionError("Marionette closed")
+            length += c
+        return json.loads(self.replies.read(int(length)))
+
+    def errors(self):
+        """The page's errors in the console so far, where the engine reports
+        them to its driver or on its output; None in WebKit, which does not."""
+        if self.engine == "chromium":
+            return [entry["message"] for entry in self.command("POST", "/se/log", {"type": "browser"})]
+        if self.engine == "firefox":
+            with open(self.console, encoding="utf-8", errors="replace") as console:
+                # Scripts' errors from pages on disk, not from Firefox's own.
+                return [line.strip() for line in console
+                        if line.startswith(("console.error", "JavaScript error: file:"))]
+        return None
 
     def devtools(self, command, params):
         return self.command("POST", "/goog/cdp/execute", {"cmd": command, "params": params})
