@@ -69,7 +69,7 @@ windows:
 	ZARV_WERROR=$(WERROR) tools/build-windows.sh build-windows $(BUILD)/tests/wine_check
 
 # build-web/zarv.html, the browser build (Debian's emscripten), then its
-# test in Chromium and WebKit against the desktop renderer's picture.
+# test in Chromium, WebKit and Firefox against the desktop renderer's picture.
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 web:
 	@tools/install-deps.sh --web
