@@ -68,8 +68,9 @@ done
 # WebGL 2 on SwiftShader, at the same sizes, and on a phone (390 x 844 CSS
 # pixels at 3 device pixels each, touch); WebKit and Firefox on Xvfb, WebGL 2
 # on llvmpipe, at 800 x 600.
-web=build-web/zarv.html
+web="build-web/zarv.html"
 if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
+    # shellcheck disable=SC2086
     for page in $(printf 'chromium:%s ' $sizes) chromium:390x844@3 webkit:800x600 firefox:800x600; do
         engine=${page%%:*}
         size=${page#*:}
