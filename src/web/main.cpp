@@ -49,6 +49,10 @@ EM_JS(void, showMessage, (const char* text), {
     message.hidden = false;
 });
 
+// WebKit with WebGL turned off defines no WebGL interfaces, and the
+// runtime's context creation then throws instead of failing.
+EM_JS(int, webglOffered, (), { return typeof WebGLRenderingContext != 'undefined'; });
+
 static void end(const char* text)
 {
     ended = true;
@@ -164,7 +168,8 @@ int main()
     attributes.depth = EM_TRUE;
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
-    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(CANVAS, &attributes);
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+        webglOffered() ? emscripten_webgl_create_context(CANVAS, &attributes) : 0;
     if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         end("Zarv needs WebGL 2, which this browser does not offer. Turn on hardware acceleration in the "
             "browser's settings, or open the page in another browser.");

@@ -92,8 +92,10 @@ class Browser:
                                                                             "args": flags},
                             "goog:loggingPrefs": {"browser": "SEVERE"}}
         elif engine == "webkit":
+            # MiniBrowser turns WebGL off only as a whole.
+            args = ["--automation"] + ([] if webgl2 else ["--enable-webgl=false"])
             capabilities = {"browserName": "MiniBrowser",
-                            "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": ["--automation"]}}
+                            "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": args}}
         else:
             capabilities = {}
         self.session = "/session/" + self.command("POST", "/session", {"capabilities": {
