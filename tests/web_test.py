@@ -63,15 +63,15 @@ def desktop_constants(reference):
     return {name: int(value) for name, value in (line.split() for line in out.splitlines())}
 
 
-def desktop_frames(reference, width, height, frames, *explosion):
+def desktop_frames(reference, frames, *explosion):
     """The desktop renderer's frames, height x width x RGB each:
-    web_reference width height frames OUT explosion..."""
+    web_reference WIDTH HEIGHT frames OUT explosion..."""
     with tempfile.NamedTemporaryFile(suffix=".ppm") as out:
-        subprocess.run([reference, str(width), str(height), str(frames), out.name, *map(str, explosion)],
+        subprocess.run([reference, str(WIDTH), str(HEIGHT), str(frames), out.name, *map(str, explosion)],
                        check=True)
         data = numpy.fromfile(out.name, numpy.uint8)
-    header = len(f"P6\n{width} {height}\n255\n")
-    return [image[header:].reshape(height, width, 3) for image in data.reshape(-1, header + width * height * 3)]
+    header = len(f"P6\n{WIDTH} {HEIGHT}\n255\n")
+    return [image[header:].reshape(HEIGHT, WIDTH, 3) for image in data.reshape(-1, header + WIDTH * HEIGHT * 3)]
 
 
 class WebTest:
@@ -204,7 +204,7 @@ class WebTest:
         self.check(shape == [WIDTH, HEIGHT, WIDTH, HEIGHT, "Zarv 1.0"], f"the canvas fills the window: {shape}")
         self.step(AT_REST)
         page = self.browser.screen()
-        desktop = desktop_frames(self.reference, WIDTH, HEIGHT, AT_REST)[0]
+        desktop = desktop_frames(self.reference, AT_REST)[0]
         lit = self.constants["LIT"]
         both = (page.max(axis=2) > lit) & (desktop.max(axis=2) > lit)
         same = (page == desktop).all(axis=2).mean()
@@ -216,7 +216,7 @@ class WebTest:
 
         # The page seeds the explosion with its clock, which started at 0.
         seed = AT_REST * self.constants["FRAME_MS"]
-        desktop = desktop_frames(self.reference, WIDTH, HEIGHT, AT_REST, seed, *EXPLODING)
+        desktop = desktop_frames(self.reference, AT_REST, seed, *EXPLODING)
         self.browser.press(WIDTH // 2, HEIGHT // 2)
         for done, frames, desktop_frame in zip((0,) + EXPLODING, EXPLODING, desktop):
             self.step(frames - done)
