@@ -5,7 +5,7 @@
 # quick when everything is already there.
 set -eu
 
-packages="cmake make g++ pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
+packages="cmake make g++ pkg-config libglut-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri"
 # CPack's Debian generator works out the dependencies with file and dpkg-shlibdeps.
 package_packages="file dpkg-dev"
 test_packages="$package_packages googletest libgtest-dev libx11-dev xvfb xdotool openbox weston xwayland valgrind man-db
