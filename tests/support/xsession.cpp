@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -232,6 +233,20 @@ static void startWeston(int width, int height)
     }
     const size_t at = text.find(listening) + listening.size();
     setenv("DISPLAY", text.substr(at, text.find('\n', at) - at).c_str(), 1);
+}
+
+bool accumulationVisuals()
+{
+    int count = 0;
+    GLXFBConfig* configs = glXGetFBConfigs(display(), DefaultScreen(display()), &count);
+    bool found = false;
+    for (int i = 0; i < count && !found; ++i) {
+        int bits = 0;
+        glXGetFBConfigAttrib(display(), configs[i], GLX_ACCUM_RED_SIZE, &bits);
+        found = bits > 0;
+    }
+    XFree(configs);
+    return found;
 }
 
 int runTestsOnDesktop(int argc, char** argv)

@@ -45,6 +45,9 @@ void startDesktop(int width, int height, bool windowManager);
 // (ZARV_TEST_DESKTOP=weston), whose root window cannot be read back and
 // whose pointer XTEST cannot move.
 bool onWeston();
+// Whether the display's GLX offers any config with an accumulation buffer:
+// Mesa 22 does on Xvfb, Mesa 25 on none, nor Xwayland on a GPU.
+bool accumulationVisuals();
 // Runs the test program's tests on a private X server of the screen's size
 // with openbox managing it, or under weston; returns RUN_ALL_TESTS's result.
 int runTestsOnDesktop(int argc, char** argv);
