@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -361,6 +362,24 @@ void setFullScreen(unsigned long window, bool on)
     event.xclient.data.l[3] = 1;  // from a normal application
     XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(dpy);
+}
+
+bool fullScreenState(unsigned long window)
+{
+    Display* dpy = display();
+    const Atom fullScreen = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type,
+                           &format, &count, &after, &data) == Success && data != nullptr) {
+        const Atom* states = reinterpret_cast<const Atom*>(data);
+        found = std::find(states, states + count, fullScreen) != states + count;
+        XFree(data);
+    }
+    return found;
 }
 
 void resizeWindow(unsigned long window, int width, int height)

@@ -94,6 +94,8 @@ bool waitWindowGone(const std::string& name, int timeoutMs);
 void windowGeometry(unsigned long window, int& x, int& y, int& width, int& height);
 // Asks the window manager to make the window full screen or not.
 void setFullScreen(unsigned long window, bool on);
+// Whether the window manager has the window in its full-screen state.
+bool fullScreenState(unsigned long window);
 // Asks for a new window size.
 void resizeWindow(unsigned long window, int width, int height);
 // Resident memory of a process, KiB.
