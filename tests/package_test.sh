@@ -41,8 +41,13 @@ LIST
 diff -u "$work/expected" "$work/files" >&2 || fail "unexpected contents"
 
 # Debian's own checks; the maintainer is a placeholder until there is one.
-lintian --fail-on error,warning --suppress-tags bogus-mail-host,bogus-mail-host-in-debian-changelog \
-    "$deb" >&2 || fail "lintian"
+# Debian 13's lintian also runs appstreamcli, which is run below with the
+# one tag that only a published project can meet accepted.
+suppressed=bogus-mail-host,bogus-mail-host-in-debian-changelog
+if lintian-explain-tags appstream-metadata-validation-failed >/dev/null 2>&1; then
+    suppressed="$suppressed,appstream-metadata-validation-failed"
+fi
+lintian --fail-on error,warning --suppress-tags "$suppressed" "$deb" >&2 || fail "lintian"
 
 # apt would find everything the package depends on.
 apt-get install -s -q "$deb" >/dev/null 2>&1 || fail "apt cannot install it: $(apt-get install -s "$deb" 2>&1 | tail -3)"
@@ -51,9 +56,13 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/zarv.6.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
-if command -v appstreamcli >/dev/null 2>&1; then
-    appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.zarv.zarv.metainfo.xml" >/dev/null ||
-        fail "metainfo does not validate"
+# AppStream 1.0 warns that there is no homepage, which only a published
+# project has; 0.16 does not. Any other warning or error fails.
+if ! report=$(appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.zarv.zarv.metainfo.xml" 2>&1); then
+    problems=$(echo "$report" | grep -E '^[EW]:' || true)
+    if [ -z "$problems" ] || echo "$problems" | grep -qv ': url-homepage-missing$'; then
+        fail "metainfo does not validate: $report"
+    fi
 fi
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$root/usr/share/applications/zarv.desktop" || fail "desktop file does not validate"
