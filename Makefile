@@ -80,12 +80,14 @@ web:
 	@$(WEB_ENV) cmake --build build-web --parallel
 	/usr/bin/python3 tests/web_test.py build-web/zarv.html $(BUILD)/tests/web_reference
 
-# The README's two commands in a new minimal Debian 12 root, as on a fresh
-# machine with nothing but git and make: 'make run' on a display until Esc,
-# then 'make test'. Catches a missing install step of either.
+# The README's commands in a new minimal root of Debian 12 and then of
+# Debian 13, as on a fresh machine with nothing but git and make: 'make run'
+# on a display until Esc, then 'make package', 'make test' and 'make web'.
+# Catches a missing install step of any.
 fresh-test:
 	@tools/install-deps.sh --fresh
-	tools/fresh-test.sh $(BUILD)/fresh
+	tools/fresh-test.sh $(BUILD)/fresh-bookworm bookworm
+	tools/fresh-test.sh $(BUILD)/fresh-trixie trixie
 
 screenshots: build
 	@tools/install-deps.sh --capture

@@ -1,14 +1,15 @@
 #!/bin/sh
-# Walks the README's two commands from a clone of this tree's committed HEAD
-# inside a new minimal Debian 12 root (debootstrap's minbase with git and
-# make added), as a new user would on a fresh machine: first 'make run', on
-# an Xvfb with openbox started out here whose socket is bound into the root,
-# until its window appears and Esc ends it with status 0; then 'make test'
-# and 'make web'.
+# Walks the README's commands from a clone of this tree's committed HEAD
+# inside a new minimal Debian root of the given release (debootstrap's
+# minbase with git and make added), as a new user would on a fresh machine:
+# first 'make run', on an Xvfb with openbox started out here whose socket is
+# bound into the root, until its window appears and Esc ends it with status
+# 0; then 'make package', 'make test' and 'make web'.
 # Unmounts what it mounted, pass or fail. Needs root.
-# Usage: tools/fresh-test.sh WORK_DIR
+# Usage: tools/fresh-test.sh WORK_DIR SUITE (bookworm for Debian 12, trixie for 13)
 set -eu
-work=${1:?usage: $0 WORK_DIR}
+work=${1:?usage: $0 WORK_DIR SUITE}
+suite=${2:?usage: $0 WORK_DIR SUITE}
 top=$(cd "$(dirname "$0")/.." && pwd)
 root="$work/root"
 
@@ -36,8 +37,8 @@ if [ -d "$root" ]; then
     rm -rf "$root"
 fi
 mkdir -p "$work"
-echo "fresh-test: debootstrap bookworm from $mirror into $root"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+echo "fresh-test: debootstrap $suite from $mirror into $root"
+debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
     { tail -20 "$work/debootstrap.log" >&2; exit 1; }
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in -t proc proc "$root/proc"
@@ -54,7 +55,7 @@ in_root git -c safe.directory='*' clone -q /src /root/zarv
 start_desktop 1024x768
 mount_in --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 
-echo "fresh-test: make run in the fresh root"
+echo "fresh-test: make run in the fresh $suite root"
 in_root DISPLAY="$DISPLAY" sh -c 'cd /root/zarv && make run' &
 run=$!
 # Installing and building come first: wait for the window while make runs.
@@ -78,8 +79,8 @@ for p in googletest libgtest-dev xvfb xdotool openbox; do
 done
 echo "fresh-test: make run showed the window and ended with status 0 on Esc"
 
-echo "fresh-test: make test in the fresh root"
-in_root sh -c 'cd /root/zarv && make test'
-echo "fresh-test: make web in the fresh root"
-in_root sh -c 'cd /root/zarv && make web'
-echo "fresh-test: passed"
+for target in package test web; do
+    echo "fresh-test: make $target in the fresh $suite root"
+    in_root sh -c "cd /root/zarv && make $target"
+done
+echo "fresh-test: $suite passed"
