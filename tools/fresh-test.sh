@@ -55,6 +55,8 @@ in_root git -c safe.directory='*' clone -q /src /root/zarv
 start_desktop 1024x768
 mount_in --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 
+began=$(date +%s)
+took() { echo "$(($(date +%s) - began)) s"; }
 echo "fresh-test: make run in the fresh $suite root"
 in_root DISPLAY="$DISPLAY" sh -c 'cd /root/zarv && make run' &
 run=$!
@@ -77,10 +79,12 @@ for p in googletest libgtest-dev xvfb xdotool openbox; do
         exit 1
     fi
 done
-echo "fresh-test: make run showed the window and ended with status 0 on Esc"
+echo "fresh-test: make run showed the window and ended with status 0 on Esc, after $(took)"
 
 for target in package test web; do
     echo "fresh-test: make $target in the fresh $suite root"
+    began=$(date +%s)
     in_root sh -c "cd /root/zarv && make $target"
+    echo "fresh-test: make $target passed in $(took)"
 done
 echo "fresh-test: $suite passed"
