@@ -239,8 +239,8 @@ TEST_P(AppPressing, AnyButtonExplodesTheGridAsSoonAsItIsPressedAndReleaseRestart
 INSTANTIATE_TEST_SUITE_P(Buttons, AppPressing, ::testing::Range(1, 6));
 
 // On a display whose GLX has no accumulation buffers, as Xwayland's on a
-// GPU, with framebuffer objects or (true) without. CTest runs the first also
-// under weston.
+// GPU and every display under Mesa 25, with framebuffer objects or (true)
+// without. CTest runs the first also under weston.
 class AppWithoutAccumulationVisuals : public App, public ::testing::WithParamInterface<bool> {
   protected:
     std::vector<std::string> environment() const override

@@ -1,6 +1,6 @@
 // The accumulation buffer behind the motion trail: the visual's own where it
-// has one, otherwise one the program keeps (Xwayland, XQuartz and some
-// Windows drivers offer none).
+// has one, otherwise one the program keeps (Mesa 25 offers none on any
+// display, nor do Xwayland on a GPU, XQuartz and some Windows drivers).
 #ifndef ZARV_ACCUM_H
 #define ZARV_ACCUM_H
 
