@@ -53,16 +53,18 @@ void glAccum(GLenum op, GLfloat value)
     const int height = glutGet(GLUT_WINDOW_HEIGHT);
     const size_t size = static_cast<size_t>(width) * height * 4;
     referenceBuffer.resize(size);
+    if (op == GL_MULT) {
+        for (double& a : referenceBuffer) {
+            a *= value;
+        }
+        return;
+    }
     GLboolean srgb = GL_FALSE;
     if (hasExtension("GL_EXT_framebuffer_sRGB")) {
         glGetBooleanv(GL_FRAMEBUFFER_SRGB_CAPABLE_EXT, &srgb);
     }
     std::vector<GLubyte> colour(size);
-    if (op == GL_MULT) {
-        for (double& a : referenceBuffer) {
-            a *= value;
-        }
-    } else if (op == GL_RETURN) {
+    if (op == GL_RETURN) {
         for (size_t i = 0; i < size; ++i) {
             const double v = std::min(std::max(value * referenceBuffer[i], 0.0), 1.0);
             colour[i] = static_cast<GLubyte>(std::lround(255 * (srgb ? encodeSrgb(v) : v)));
