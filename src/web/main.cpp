@@ -2,8 +2,8 @@
 // wireframe, filling the page, drawn with WebGL 2.
 //
 // Controls:
-//   any mouse button, or a tap   the tiles fly apart, turn back and settle
-//                                home; a press during an explosion restarts it
+//   any mouse button, a wheel    the tiles fly apart, turn back and settle
+//   step, or a tap               home; a press during an explosion restarts it
 //   Esc                          end the demo
 #include "field.h"
 #include "view.h"
@@ -25,6 +25,7 @@ static const double MAX_PIXEL_RATIO = 2;
 // The page's clock when the demo started: elapsed times count from it, as
 // GLUT's count from its start on the desktop.
 static double startMs = 0;
+static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 static int cTime = 0;
 static float rotA = 0;
 static bool contextLost = false;
@@ -53,10 +54,33 @@ EM_JS(void, showMessage, (const char* text), {
 // runtime's context creation then throws instead of failing.
 EM_JS(int, webglOffered, (), { return typeof WebGLRenderingContext != 'undefined'; });
 
+// The page's wake lock, kept while the demo runs (see the page's script).
+EM_JS(void, keepScreenOn, (int wanted), { Module.keepScreenOn(wanted); });
+
 static void end(const char* text)
 {
     ended = true;
+    keepScreenOn(false);
     showMessage(text);
+}
+
+// The browser takes the context away at any moment, and says so only later,
+// in an event of its own: whatever fails meanwhile waits for its restore.
+static bool lostNow()
+{
+    return emscripten_is_webgl_context_lost(context);
+}
+
+// The renderer made anew in the context, as it is at start and after a
+// restore; if the context cannot have it, the demo ends with failure, but
+// not for a context that was lost meanwhile.
+static void setUp(const char* failure)
+{
+    contextLost = !webglSetUp();
+    if (contextLost && !lostNow()) {
+        end(failure);
+    }
+    fitted = false;
 }
 
 // The scene counted in CSS pixels, as the desktop counts it in the
@@ -76,7 +100,10 @@ static void fitCanvas()
                      static_cast<int>(std::lround(cssHeight)),
                      width,
                      height)) {
-        end("Zarv could not make the buffers for its trail in WebGL 2. Reload the page to try again.");
+        contextLost = lostNow();
+        if (!contextLost) {
+            end("Zarv could not make the buffers for its trail in WebGL 2. Reload the page to try again.");
+        }
     }
 }
 
@@ -95,8 +122,8 @@ static EM_BOOL frame(double /*time*/, void* /*data*/)
     // window moved to a screen of another density need not be resized.
     if (!fitted || emscripten_get_device_pixel_ratio() != fittedRatio) {
         fitCanvas();
-        if (ended) {
-            return EM_FALSE;
+        if (ended || contextLost) {
+            return ended ? EM_FALSE : EM_TRUE;
         }
     }
     cTime = elapsedMs();
@@ -108,9 +135,18 @@ static EM_BOOL frame(double /*time*/, void* /*data*/)
 static void explode()
 {
     initZarvFromSeed(static_cast<unsigned>(elapsedMs()));
+    keepScreenOn(true);
 }
 
 static EM_BOOL mouseDown(int /*type*/, const EmscriptenMouseEvent* /*event*/, void* /*data*/)
+{
+    explode();
+    return EM_TRUE;
+}
+
+// A wheel's step is a press, as GLUT delivers it on the desktop; handled
+// here, so the page neither scrolls nor zooms with it.
+static EM_BOOL wheel(int /*type*/, const EmscriptenWheelEvent* /*event*/, void* /*data*/)
 {
     explode();
     return EM_TRUE;
@@ -149,13 +185,17 @@ static EM_BOOL lost(int /*type*/, const void* /*reserved*/, void* /*data*/)
 
 static EM_BOOL restored(int /*type*/, const void* /*reserved*/, void* /*data*/)
 {
-    contextLost = !webglSetUp();
-    if (contextLost) {
-        end("Zarv lost its WebGL context, and the browser could not restore it. Reload the page to start "
-            "again.");
-    }
-    fitted = false;
+    setUp("Zarv lost its WebGL context, and the browser could not restore it. Reload the page to start "
+          "again.");
     return EM_TRUE;
+}
+
+static EM_BOOL visibilityChanged(int /*type*/, const EmscriptenVisibilityChangeEvent* event, void* /*data*/)
+{
+    if (!event->hidden && !ended) {
+        keepScreenOn(true);
+    }
+    return EM_FALSE;
 }
 
 int main()
@@ -168,26 +208,28 @@ int main()
     attributes.depth = EM_TRUE;
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
-    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
-        webglOffered() ? emscripten_webgl_create_context(CANVAS, &attributes) : 0;
+    context = webglOffered() ? emscripten_webgl_create_context(CANVAS, &attributes) : 0;
     if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         end("Zarv needs WebGL 2, which this browser does not offer. Turn on hardware acceleration in the "
             "browser's settings, or open the page in another browser.");
         return 0;
     }
-    if (!webglSetUp()) {
-        end("Zarv could not build its WebGL 2 shaders; the browser's console says why.");
+    setUp("Zarv could not build its WebGL 2 shaders; the browser's console says why.");
+    if (ended) {
         return 0;
     }
     initCamera();
     fitCanvas();
+    keepScreenOn(true);
 
     emscripten_set_mousedown_callback(CANVAS, nullptr, EM_FALSE, mouseDown);
+    emscripten_set_wheel_callback(CANVAS, nullptr, EM_FALSE, wheel);
     emscripten_set_touchstart_callback(CANVAS, nullptr, EM_FALSE, touchStart);
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, keyDown);
     emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, resized);
     emscripten_set_webglcontextlost_callback(CANVAS, nullptr, EM_FALSE, lost);
     emscripten_set_webglcontextrestored_callback(CANVAS, nullptr, EM_FALSE, restored);
+    emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, visibilityChanged);
     emscripten_request_animation_frame_loop(frame, nullptr);
     return 0;
 }

@@ -11,14 +11,24 @@
 #include "view.h"
 
 #include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
 
 #include <algorithm>
 #include <cstddef>
 
-EM_JS(void, logFailure, (const char* what, const char* log),
+EM_JS(void, consoleError, (const char* what, const char* log),
       { console.error('zarv: ' + UTF8ToString(what) + ' failed: ' + UTF8ToString(log)); });
 
 namespace {
+
+// Why a shader or program failed, unless the context was lost: then every
+// build fails without a reason, and the restore builds them again.
+void logFailure(const char* what, const char* log)
+{
+    if (!emscripten_is_webgl_context_lost(emscripten_webgl_get_current_context())) {
+        consoleError(what, log);
+    }
+}
 
 const char* const GRID_VERTEX = R"(#version 300 es
 // A quad's corner and normal in the scene.
