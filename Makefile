@@ -7,7 +7,7 @@ MAKEFLAGS += --no-print-directory
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test fresh-test windows web soak bench lint package build configure deps test-deps screenshots icons clean
+.PHONY: all run test fresh-test windows web web-soak web-build soak bench lint package build configure deps test-deps screenshots icons clean
 
 all: build
 
@@ -72,13 +72,20 @@ windows:
 # build-web/zarv.html, the browser build (Debian's emscripten), then its
 # test in Chromium, WebKit and Firefox against the desktop renderer's picture.
 WEB_ENV = NODE_PATH=/usr/share/nodejs
-web:
+web: web-build
+	/usr/bin/python3 tests/web_test.py build-web/zarv.html $(BUILD)/tests/web_reference
+
+# Ten minutes of the page's input storm in each engine, with frames drawn
+# and memory at start, after warm-up and at the end.
+web-soak: web-build
+	ZARV_STORM_SECONDS=600 /usr/bin/python3 tests/web_test.py --storm build-web/zarv.html $(BUILD)/tests/web_reference
+
+web-build:
 	@tools/install-deps.sh --web
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) -DZARV_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) --parallel --target web_reference
 	@$(WEB_ENV) emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null 2>&1
 	@$(WEB_ENV) cmake --build build-web --parallel
-	/usr/bin/python3 tests/web_test.py build-web/zarv.html $(BUILD)/tests/web_reference
 
 # The README's commands in a new minimal root of Debian 12 and then of
 # Debian 13, as on a fresh machine with nothing but git and make: 'make run'

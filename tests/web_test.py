@@ -5,9 +5,11 @@ desktop renderer's; its pacing, across the wrap of its clock too; a click
 and a tap; the trail in 8 bits; Esc; no errors in the console. Where the
 engine allows: a lost WebGL context. With WebGL 2 turned off in the engine,
 the page's words. In Chromium alone, which emulates devices: device scale 2
-and a phone.
-Usage: web_test.py ZARV_HTML WEB_REFERENCE [ENGINE...]"""
+and a phone. Then a storm of input, resizes and lost contexts, for
+ZARV_STORM_SECONDS (20); with --storm, the storm alone.
+Usage: web_test.py [--storm] ZARV_HTML WEB_REFERENCE [ENGINE...]"""
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -21,13 +23,30 @@ from webdriver import Browser  # noqa: E402
 WIDTH, HEIGHT = 800, 600
 # The grid's side in CSS pixels: 50 units at 8 each, as in window pixels.
 GRID_CSS = 400
+# How long the page's input storm lasts.
+STORM_SECONDS = int(os.environ.get("ZARV_STORM_SECONDS", 20))
 # Frames at rest before the picture is compared and the grid clicked, and
 # the frames of the explosion after the click that are compared.
 AT_REST, EXPLODING = 60, (1, 40, 200)
 # Run before the page's own script. ?clock: the page's clock and frames move
 # only by zarvStep(ms); ?fast: frames offered at 250 Hz; ?eightbit: no
-# float colour buffers. Drawn frames are counted by their colour clears.
+# float colour buffers. Drawn frames are counted by their colour clears;
+# zarvLose(inFrame, ms) loses the page's context, at once or in the next
+# animation frame just before the page's callback, and restores it ms
+# later. What the page's policy refused and the wake locks it asked for and
+# was granted are kept.
 PAGE_HOOKS = """(() => {
+    window.zarvRefused = [];
+    document.addEventListener('securitypolicyviolation', e => zarvRefused.push(e.violatedDirective));
+    window.zarvWakeLocks = {asked: 0, granted: []};
+    // On the prototype: WebKit can drop what is set on navigator.wakeLock.
+    if (window.WakeLock) {
+        const request = WakeLock.prototype.request;
+        WakeLock.prototype.request = function (type) {
+            ++zarvWakeLocks.asked;
+            return request.call(this, type).then(lock => (zarvWakeLocks.granted.push(lock), lock));
+        };
+    }
     const query = new URLSearchParams(location.search);
     if (query.has('eightbit')) {
         const get = WebGL2RenderingContext.prototype.getExtension;
@@ -46,6 +65,26 @@ PAGE_HOOKS = """(() => {
         window.zarvStep = ms => { now += ms; const due = callbacks; callbacks = []; due.forEach(cb => cb(now)); };
     }
     if (query.has('fast')) window.requestAnimationFrame = cb => setTimeout(() => cb(performance.now()), 4);
+    let loseInFrame = null;
+    window.zarvLose = (inFrame, ms) => {
+        const lose = () => {
+            const gl = document.getElementById('canvas').getContext('webgl2');
+            if (gl.isContextLost()) return;
+            const extension = gl.getExtension('WEBGL_lose_context');
+            extension.loseContext();
+            setTimeout(() => extension.restoreContext(), ms);
+        };
+        if (inFrame) loseInFrame = lose; else lose();
+    };
+    const frame = window.requestAnimationFrame;
+    window.requestAnimationFrame = cb => frame.call(window, time => {
+        const lose = loseInFrame;
+        loseInFrame = null;
+        if (lose) lose();
+        cb(time);
+    });
+    window.zarvResizes = 0;
+    addEventListener('resize', () => ++zarvResizes);
     window.zarvFrames = 0;
     const clear = WebGL2RenderingContext.prototype.clear;
     WebGL2RenderingContext.prototype.clear = function (mask) {
@@ -144,14 +183,117 @@ class WebTest:
 
     def lose_context(self, rest):
         """The WebGL context lost mid-explosion and restored a second later."""
-        self.browser.run("const lose = document.getElementById('canvas').getContext('webgl2')"
-                         ".getExtension('WEBGL_lose_context');"
-                         "lose.loseContext(); setTimeout(() => lose.restoreContext(), 1000);")
+        self.browser.run("zarvLose(false, 1000)")
         self.check(self.until(lambda s: s.max() == 0, 0.8).max() == 0, "the picture goes with the context")
         back = self.until(lambda s: self.lit(s) > 1.5 * rest and self.dim_red(s) > 20000)
         self.check(self.lit(back) > 1.5 * rest and self.dim_red(back) > 20000,
                    f"the explosion and its trail come back with the context: lit {self.lit(back)}, "
                    f"{self.dim_red(back)} dim red")
+
+    def lose_before_refit(self):
+        """The context lost in the task of a frame that refits the canvas, as
+        after a resize, a rotation or a new device scale, before the page can
+        learn of the loss; restored, the page draws on at the new size."""
+        self.open("?clock")
+        self.step(1)
+        resizes = self.browser.run("return zarvResizes")
+        self.browser.viewport(WIDTH - 100, HEIGHT - 100)
+        deadline = time.monotonic() + 2
+        while self.browser.run("return zarvResizes") == resizes and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.browser.run(f"zarvLose(true, 100); zarvStep({self.constants['FRAME_MS']})")
+        time.sleep(0.5)
+        self.step(2)
+        size = self.browser.run("return [innerWidth, innerHeight]")
+        lit, canvas, message = self.lit(self.browser.screen()), self.canvas(), self.message()
+        self.check(not message and lit > 10000 and canvas == size,
+                   f"a context lost just before a frame that refits the canvas comes back: lit {lit}, "
+                   f"a {canvas[0]} x {canvas[1]} canvas in a {size[0]} x {size[1]} page, the page says "
+                   f"'{message}'")
+        self.browser.viewport(WIDTH, HEIGHT)
+
+    def storm(self, seconds):
+        """From a fixed seed, for seconds: presses of every mouse button,
+        wheel steps, taps where the engine has touch, keys but Esc, resizes
+        from the least the window allows up to full HD, device scales where
+        the engine emulates them, and lost and restored contexts, some lost
+        just before a frame that refits the canvas. Then the page must draw
+        on, with no GL or console error and a heap that has not grown, and
+        Esc must still end it."""
+        pick = random.Random(4242)
+        # Keys a user might hit, but none that the browser takes for itself.
+        keys = list("aZ5 ,-/") + ["\ue003", "\ue004", "\ue007", "\ue009", "\ue00e", "\ue00f", "\ue010",
+                                  "\ue011", "\ue012", "\ue013", "\ue014", "\ue015", "\ue017"]
+        kinds = ["press"] * 3 + ["wheel"] * 2 + ["key"] * 2 + ["resize", "lose"] + (
+            ["tap"] * 2 if self.engine != "webkit" else [])
+        self.open()
+        start, warm, actions = time.monotonic(), None, 0
+        # Pages down to 1 x 1: a window with no page at all draws nothing in
+        # WebKit, whose driver then waits for ever for input to be handled.
+        least = [1, 1]
+        if self.engine != "chromium":
+            window = self.browser.command("GET", "/window/rect")
+            least = [window["width"] - WIDTH + 1, window["height"] - HEIGHT + 1]
+
+        def figures(when):
+            heap = self.browser.heap()
+            print(f"{self.engine}: storm {when}: {self.browser.run('return zarvFrames')} frames drawn, "
+                  f"{actions} actions, " + (f"JS heap {heap / 1024:.0f} KiB, " if heap else "") +
+                  f"the engine's resident memory {self.browser.resident() / 1024:.0f} MiB", flush=True)
+            return heap
+
+        figures("at start")
+        while time.monotonic() - start < seconds:
+            if warm is None and time.monotonic() - start > min(6, seconds / 3):
+                warm = [figures("after warm-up")]
+            kind = pick.choice(kinds)
+            width, height = self.browser.run("return [innerWidth, innerHeight]")
+            x, y = pick.randrange(max(width, 1)), pick.randrange(max(height, 1))
+            if kind in ("press", "tap"):
+                self.browser.press(x, y, "mouse" if kind == "press" else "touch", pick.choice((0, 1, 2)))
+            elif kind == "wheel":
+                self.browser.wheel(x, y, pick.choice((-1, 1)))
+            elif kind == "key":
+                self.browser.key(pick.choice(keys))
+            elif kind == "resize":
+                size = [pick.choice((low, pick.randrange(low, high + 1))) for low, high in zip(least, (1920, 1080))]
+                self.browser.viewport(*size, pick.choice((1, 1.5, 2, 3)), pick.random() < 0.3, exact=False)
+                if pick.random() < 0.5:
+                    self.browser.run(f"zarvLose(true, {pick.randrange(800)})")
+            else:
+                self.browser.run(f"zarvLose({str(pick.random() < 0.5).lower()}, {pick.randrange(800)})")
+            actions += 1
+        self.browser.viewport(WIDTH, HEIGHT)
+        time.sleep(1)
+        before = self.browser.run("return zarvFrames")
+        time.sleep(1)
+        drawn = self.browser.run("return zarvFrames") - before
+        errors = self.browser.run("const gl = document.getElementById('canvas').getContext('webgl2'), e = [];"
+                                  "for (let x; (x = gl.getError()) && e.length < 8;)"
+                                  "  if (x != gl.CONTEXT_LOST_WEBGL) e.push(x);"
+                                  "return e")
+        lit, heap = self.lit(self.browser.screen()), figures("at the end")
+        self.check(drawn >= 10 and not errors and lit > 10000 and not self.message(),
+                   f"after {actions} actions of the storm the page draws on: {drawn} frames in a second, "
+                   f"GL errors {errors}, lit {lit}, the page says '{self.message()}'")
+        if heap:
+            grown = (heap - warm[0]) / 1024
+            self.check(grown < 1024, f"the storm's heap has not grown: {grown:.0f} KiB more than after warm-up")
+        message = self.escape()
+        self.check("ended" in message, f"Esc ends the page after the storm: '{message}'")
+        self.console_clean()
+
+    def escape(self):
+        """Esc pressed; what the page says then."""
+        self.browser.key("\ue00c")
+        time.sleep(0.2)
+        return self.message()
+
+    def console_clean(self):
+        errors = self.browser.errors()
+        if errors is not None:
+            self.check(errors == [], f"no errors in the console: {len(errors)}" + (f", the first: {errors[0]}"
+                                                                                   if errors else ""))
 
     def message(self, browser=None):
         """What the page says, if anything."""
@@ -177,7 +319,7 @@ class WebTest:
         # scale 3, drawn at 2, wider than the screen and flattened in
         # portrait, as in a portrait window on the desktop.
         for width, height, scale, mobile in ((WIDTH, HEIGHT, 2, False), (390, 844, 3, True)):
-            self.browser.emulate(width, height, scale, mobile)
+            self.browser.viewport(width, height, scale, mobile)
             self.open("?clock")
             self.step(1)
             canvas = self.canvas()
@@ -191,13 +333,16 @@ class WebTest:
         self.step(20)
         self.check(self.lit(self.browser.screen()) > 1.5 * self.lit(shot), "a tap on the phone explodes the grid")
         # Only the scale changes, as for a window dragged to another monitor.
-        self.browser.emulate(width, height, 1, mobile)
+        self.browser.viewport(width, height, 1, mobile)
         self.step(1)
         canvas = self.canvas()
         self.check(canvas == [width, height], f"the canvas follows the phone's scale from 3 to 1: {canvas}")
-        self.browser.emulate(WIDTH, HEIGHT)
+        self.browser.viewport(WIDTH, HEIGHT)
 
-    def run(self):
+    def run(self, storm_only=False):
+        if storm_only:
+            self.storm(STORM_SECONDS)
+            return self.summary()
         self.open("?clock")
         shape = self.browser.run("const c = document.getElementById('canvas');"
                                  "return [c.width, c.height, innerWidth, innerHeight, document.title]")
@@ -251,10 +396,13 @@ class WebTest:
             self.check(black == 0, f"no black frame in a second at rest {query}: {black}")
 
         # WebKitGTK has no touch events: its driver's taps arrive as a mouse.
-        for pointer in ("mouse",) if self.engine == "webkit" else ("mouse", "touch"):
+        for pointer in ("mouse", "wheel") + (("touch",) if self.engine != "webkit" else ()):
             self.open()
             rest = self.lit(self.browser.screen())
-            self.browser.press(WIDTH // 2, HEIGHT // 2, pointer)
+            if pointer == "wheel":
+                self.browser.wheel(WIDTH // 2, HEIGHT // 2, 1)
+            else:
+                self.browser.press(WIDTH // 2, HEIGHT // 2, pointer)
             exploding = self.until(lambda s: self.lit(s) > 1.5 * rest and self.dim_red(s) > 20000)
             self.check(self.lit(exploding) > 1.5 * rest and self.dim_red(exploding) > 20000,
                        f"a {pointer} press explodes the grid with its trail: lit {self.lit(exploding)} "
@@ -264,31 +412,51 @@ class WebTest:
         if self.engine != "webkit":
             self.lose_context(rest)
 
+        self.lose_before_refit()
+        self.storm(STORM_SECONDS)
+
         self.open()
         spinning = self.screens(2, 0.3)
-        self.browser.key("\ue00c")  # Esc
-        time.sleep(0.2)
+        locks = "return [zarvWakeLocks.asked, zarvWakeLocks.granted.map(lock => lock.released)]"
+        held = self.browser.run(locks)
+        message = self.escape()
         ended = self.screens(2, 0.5)
-        message = self.message()
         self.check(not numpy.array_equal(spinning[0], spinning[-1]) and numpy.array_equal(ended[0], ended[-1])
                    and "ended" in message, f"Esc stops the spinning grid and the page says: '{message}'")
-        errors = self.browser.errors()
-        if errors is not None:
-            self.check(errors == [], f"no errors in the console: {len(errors)}" + (f", the first: {errors[0]}"
-                                                                                   if errors else ""))
+        released = self.browser.run(locks)
+        if held[1]:
+            self.check(held[1] == [False] and released[1] == [True],
+                       f"a screen wake lock held while the demo runs and released after Esc: {held}, {released}")
+        else:
+            self.check(held[0] > 0, f"the page asks for a screen wake lock: {held[0]} times; the engine refused "
+                                    "it, so its release is not checked")
+        self.console_clean()
+        # The page's own policy: it refused nothing of the page's, and it
+        # refuses what a page that fetches would ask for.
+        refused = self.browser.run("const refused = zarvRefused.slice(); fetch('http://127.0.0.1:9/').catch(() => 0);"
+                                   "return refused")
+        self.until(lambda s: self.browser.run("return zarvRefused.length") > len(refused), 1.0)
+        probe = self.browser.run("return zarvRefused")[len(refused):]
+        self.check(refused == [] and probe[:1] == ["connect-src"],
+                   f"the page's policy refused {refused} of its own and {probe} of a fetch")
         self.without_webgl2()
+        return self.summary()
+
+    def summary(self):
         print(f"{self.engine}: {self.passed} passed, {self.failed} failed")
         return 1 if self.failed else 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
+    storm_only = sys.argv[1:2] == ["--storm"]
+    arguments = sys.argv[1 + storm_only:]
+    if len(arguments) < 2:
         sys.exit(__doc__)
     failed = 0
-    for engine in sys.argv[3:] or ("chromium", "webkit", "firefox"):
-        test = WebTest(sys.argv[1], sys.argv[2], engine)
+    for engine in arguments[2:] or ("chromium", "webkit", "firefox"):
+        test = WebTest(*arguments[:2], engine)
         try:
-            failed += test.run()
+            failed += test.run(storm_only)
         finally:
             test.browser.close()
     sys.exit(failed)

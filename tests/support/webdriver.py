@@ -4,6 +4,7 @@ arrays: Chromium (chromedriver, headless, WebGL on SwiftShader), WebKit
 protocol, as Debian has no geckodriver); the last two on a private Xvfb,
 WebGL on Mesa."""
 import base64
+import glob
 import io
 import json
 import os
@@ -37,7 +38,7 @@ FIREFOX_PREFS = {"network.proxy.type": 1, "network.proxy.http": "127.0.0.1", "ne
 MARIONETTE = {("POST", "/session"): "NewSession", ("DELETE", ""): "DeleteSession", ("POST", "/url"): "Navigate",
               ("POST", "/execute/sync"): "ExecuteScript", ("GET", "/screenshot"): "TakeScreenshot",
               ("POST", "/actions"): "PerformActions", ("DELETE", "/actions"): "ReleaseActions",
-              ("POST", "/window/rect"): "SetWindowRect"}
+              ("POST", "/window/rect"): "SetWindowRect", ("GET", "/window/rect"): "GetWindowRect"}
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 XVFB_DESKTOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "xvfb-desktop.sh")
 
@@ -56,7 +57,8 @@ class Browser:
             self.port = s.getsockname()[1]
         env = dict(os.environ)
         if engine != "chromium":
-            desktop = subprocess.Popen(["sh", XVFB_DESKTOP, f"{width + 200}x{height + 200}"],
+            # Room for a window of full HD and its frame.
+            desktop = subprocess.Popen(["sh", XVFB_DESKTOP, f"{max(width, 1920) + 200}x{max(height, 1080) + 200}"],
                                        stdout=subprocess.PIPE, text=True)
             self.services.append(desktop)
             env["DISPLAY"] = ":" + desktop.stdout.readline().strip()
@@ -100,14 +102,7 @@ class Browser:
             capabilities = {}
         self.session = "/session/" + self.command("POST", "/session", {"capabilities": {
             "alwaysMatch": capabilities}})["sessionId"]
-        if engine == "chromium":
-            self.emulate(width, height)
-        else:
-            # Its page width x height: the window that much larger than its
-            # first page as its title bar and toolbars take.
-            page = self.resize(width, height)
-            if page != [width, height]:
-                self.resize(2 * width - page[0], 2 * height - page[1])
+        self.viewport(width, height)
 
     def resize(self, width, height):
         """The window width x height; its page's size then. WebKit resizes
@@ -119,12 +114,48 @@ class Browser:
             time.sleep(0.02)
         return page
 
-    def emulate(self, width, height, scale=1, mobile=False):
-        """A viewport of width x height CSS pixels at scale device pixels
-        each; a phone's, with touch, if mobile. For the next page opened."""
-        self.devtools("Emulation.setDeviceMetricsOverride",
-                      {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
-        self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
+    def viewport(self, width, height, scale=1, mobile=False, exact=True):
+        """Pages of width x height CSS pixels. Chromium emulates them, at
+        scale device pixels each, as a phone's with touch if mobile. Elsewhere
+        the window is resized to fit, as near as the window manager allows,
+        and exactly, if exact, to the title bar's and toolbars' size too."""
+        if self.engine == "chromium":
+            self.devtools("Emulation.setDeviceMetricsOverride",
+                          {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
+            self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
+        elif not exact:
+            self.command("POST", "/window/rect", {"width": width, "height": height})
+        elif (page := self.resize(width, height)) != [width, height]:
+            self.resize(2 * width - page[0], 2 * height - page[1])
+
+    def resident(self):
+        """The resident memory of all the engine's processes, in KiB."""
+        children = {}
+        for stat in glob.glob("/proc/[0-9]*/stat"):
+            try:
+                with open(stat, encoding="utf-8") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            children.setdefault(int(fields[1]), []).append(int(stat.split("/")[2]))
+        pids, total = [service.pid for service in self.services], 0
+        while pids:
+            pid = pids.pop()
+            pids += children.get(pid, [])
+            try:
+                with open(f"/proc/{pid}/status", encoding="utf-8") as status:
+                    total += sum(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+            except OSError:
+                pass
+        return total
+
+    def heap(self):
+        """The page's JavaScript heap in bytes after a garbage collection, in
+        Chromium; None elsewhere, where no driver reports it."""
+        if self.engine != "chromium":
+            return None
+        self.devtools("HeapProfiler.collectGarbage", {})
+        return self.devtools("Runtime.getHeapUsage", {})["usedSize"]
 
     def command(self, method, path, body=None):
         if self.engine == "firefox":
@@ -196,11 +227,16 @@ class Browser:
         png = base64.b64decode(self.command("GET", "/screenshot"))
         return numpy.asarray(Image.open(io.BytesIO(png)).convert("RGB"))
 
-    def press(self, x, y, pointer="mouse"):
-        """A press and release at (x, y) by the first mouse button or a finger."""
+    def press(self, x, y, pointer="mouse", button=0):
+        """A press and release at (x, y) by a mouse button or a finger."""
         self.act({"type": "pointer", "id": pointer, "parameters": {"pointerType": pointer},
-                  "actions": [{"type": "pointerMove", "x": x, "y": y}, {"type": "pointerDown", "button": 0},
-                              {"type": "pointerUp", "button": 0}]})
+                  "actions": [{"type": "pointerMove", "x": x, "y": y}, {"type": "pointerDown", "button": button},
+                              {"type": "pointerUp", "button": button}]})
+
+    def wheel(self, x, y, steps):
+        """The mouse wheel turned by steps at (x, y), down if positive."""
+        self.act({"type": "wheel", "id": "wheel",
+                  "actions": [{"type": "scroll", "x": x, "y": y, "deltaX": 0, "deltaY": 100 * steps}]})
 
     def key(self, key):
         self.act({"type": "key", "id": "keyboard",
