@@ -4,6 +4,7 @@
 #include "accum_kept.h"
 #include "field.h"
 #include "render.h"
+#include "seed.h"
 #include "support/flight.h"
 #include "support/window.h"
 #include "support/xsession.h"

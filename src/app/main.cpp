@@ -4,8 +4,8 @@
 //   any mouse button   the tiles fly apart, turn back and settle home;
 //                      a press during an explosion restarts it
 //   Esc                quit
-#include "field.h"
 #include "render.h"
+#include "seed.h"
 
 #include <GL/glut.h>
 

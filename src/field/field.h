@@ -42,10 +42,9 @@ double randUnit();
 // for q, flag cleared; six draws in the order rotX, rotY, rotZ, vx, vy, vz.
 // The position is left alone.
 void initQuad(_quad& q);
-// Starts or restarts an explosion, seeded from GLUT's elapsed milliseconds.
-void initZarv();
-// The same with a given seed: every quad home with fresh random motion, drawn
-// row by row and column by column within a row; sets zarvMode.
+// Starts or restarts an explosion from seed: every quad home with fresh
+// random motion, drawn row by row and column by column within a row; sets
+// zarvMode.
 void initZarvFromSeed(unsigned seed);
 
 // One step of flight; reverses the whole velocity once when the new position

@@ -1,4 +1,6 @@
 // The explosion's seed: milliseconds since GLUT started, as the mouse press sees it.
+#include "seed.h"
+
 #include "field.h"
 
 #include <GL/glut.h>
