@@ -7,8 +7,9 @@
 // over the window does both passes' accumulation work per pixel, as the
 // desktop does it pass after pass: switching targets is what costs a
 // browser most.
+#include "trail.h"
+
 #include "view.h"
-#include "webgl.h"
 
 #include <emscripten/html5.h>
 

@@ -8,6 +8,7 @@
 #include "webgl.h"
 
 #include "field.h"
+#include "trail.h"
 #include "view.h"
 
 #include <emscripten/emscripten.h>

@@ -19,19 +19,4 @@ bool webglResize(int viewWidth, int viewHeight, int pixelWidth, int pixelHeight)
 // while an explosion is on.
 void webglFrame(float rotA);
 
-// Shared by the renderer's files.
-// The program of these two shaders' sources, or 0 if either fails, with
-// the reason written to the browser's console.
-GLuint linkProgram(const char* vertex, const char* fragment);
-// The trail's programs and buffers, in the current context.
-bool trailSetUp();
-// The trail's buffers at the canvas's new size in device pixels, the
-// accumulation buffer cleared; false if the browser cannot have them.
-bool trailResize(int width, int height);
-// Makes the scene texture, with its depth buffer, the target of both eye passes.
-void trailBegin();
-// Shows the passes drawn since trailBegin on the canvas: through the
-// accumulation buffer's work for both passes if fade, as they are if not.
-void trailShow(bool fade);
-
 #endif
