@@ -23,7 +23,7 @@
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--constants") == 0) {
-        std::printf("LIT %d\nFRAME_MS %u\n", LIT, FRAME_INTERVAL_MS + 1);
+        std::printf("LIT %d\nFRAME_MS %u\nMAX_PIXEL_RATIO %g\n", LIT, FRAME_INTERVAL_MS + 1, MAX_PIXEL_RATIO);
         return 0;
     }
     if (argc < 5 || argc == 6) {

@@ -1,7 +1,9 @@
 // What is drawn and from where, without GL: pacing, the scene's spin, the
 // stereo camera with each eye's frustum and colour mask, the lights and the
-// material, the trail's fade, and the transforms as matrices. Every renderer
-// of the scene takes them from here.
+// material, the trail's fade, and the transforms as matrices. The page's
+// renderer takes them all from here; the desktop's builds the same
+// transforms with OpenGL 1.1's matrix calls, as a fixed-function renderer
+// must, and its tests hold the two equal.
 #ifndef ZARV_VIEW_H
 #define ZARV_VIEW_H
 
@@ -20,6 +22,10 @@ struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
 
 extern _viewParams ps;
 
+// Device pixels per CSS pixel that a browser's canvas is drawn at, at most:
+// sharp lines on phones and high-density screens without paying for every
+// device pixel.
+constexpr double MAX_PIXEL_RATIO = 2;
 // Window pixels (CSS pixels in a browser) per scene unit at the focal plane.
 constexpr double PIXELS_PER_INCH = 8.0;
 // A frame is drawn only when more than this many milliseconds have passed

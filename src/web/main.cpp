@@ -18,9 +18,6 @@
 #include <cstring>
 
 static const char* const CANVAS = "#canvas";
-// Device pixels per CSS pixel drawn at most: sharp lines on phones and
-// high-density screens without paying for every device pixel.
-static const double MAX_PIXEL_RATIO = 2;
 
 // The page's clock when the demo started: elapsed times count from it, as
 // GLUT's count from its start on the desktop.

@@ -44,65 +44,45 @@ XVFB_DESKTOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".
 
 
 class Browser:
-    """One driver with one session in engine "chromium", "webkit" or
-    "firefox", its pages width x height CSS pixels, WebGL 2 turned off in the
-    engine unless webgl2; close() ends them."""
+    """One driver with one session in an engine, its pages width x height CSS
+    pixels, WebGL 2 turned off in the engine unless webgl2; close() ends
+    them. Each engine's class says how it starts and where it differs."""
 
-    def __init__(self, width, height, engine="chromium", webgl2=True):
-        self.engine, self.hooks, self.services, self.session, self.serial = engine, [], [], "", 0
-        self.profile = tempfile.TemporaryDirectory(prefix=f"zarv-{engine}-")
+    def __init__(self, width, height, webgl2):
+        self.hooks, self.services, self.desktop, self.session, self.serial = [], [], None, "", 0
+        self.profile = tempfile.TemporaryDirectory(prefix=f"zarv-{self.engine}-")
         self.console = os.path.join(self.profile.name, "console.txt")
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
             self.port = s.getsockname()[1]
-        env = dict(os.environ)
-        if engine != "chromium":
-            # Room for a window of full HD and its frame.
-            desktop = subprocess.Popen(["sh", XVFB_DESKTOP, f"{max(width, 1920) + 200}x{max(height, 1080) + 200}"],
-                                       stdout=subprocess.PIPE, text=True)
-            self.services.append(desktop)
-            env["DISPLAY"] = ":" + desktop.stdout.readline().strip()
-            # WebKit's pages unsandboxed, as Chromium's here: run as root, in make
-            # fresh-test in a chroot, on this test's own page alone.
-            env["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1"
-        if engine == "firefox":
-            prefs = dict(FIREFOX_PREFS, **{"marionette.port": self.port, "webgl.enable-webgl2": webgl2})
-            with open(os.path.join(self.profile.name, "user.js"), "w", encoding="utf-8") as out:
-                out.writelines(f"user_pref({json.dumps(k)}, {json.dumps(v)});\n" for k, v in prefs.items())
-            with open(self.console, "w", encoding="utf-8") as console:
-                self.services.append(subprocess.Popen(
-                    ["firefox-esr", "--marionette", "--no-remote", "--profile", self.profile.name],
-                    env=env, stdout=console, stderr=subprocess.STDOUT))
-        else:
-            driver = "chromedriver" if engine == "chromium" else "WebKitWebDriver"
-            self.services.append(subprocess.Popen([driver, f"--port={self.port}"], env=env,
-                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.start(dict(os.environ), webgl2)
         for _ in range(400):
             try:
-                if engine == "firefox":
-                    self.marionette = socket.create_connection(("127.0.0.1", self.port))
-                    self.replies = self.marionette.makefile("rb")
-                    self.reply()  # its greeting
-                else:
-                    self.command("GET", "/status")
+                self.connect()
                 break
             except (urllib.error.URLError, ConnectionError):
                 time.sleep(0.05)
-        if engine == "chromium":
-            flags = FLAGS + [f"--user-data-dir={self.profile.name}"] + ([] if webgl2 else ["--disable-webgl2"])
-            capabilities = {"browserName": "chrome", "goog:chromeOptions": {"binary": "/usr/bin/chromium",
-                                                                            "args": flags},
-                            "goog:loggingPrefs": {"browser": "SEVERE"}}
-        elif engine == "webkit":
-            # MiniBrowser turns WebGL off only as a whole.
-            args = ["--automation"] + ([] if webgl2 else ["--enable-webgl=false"])
-            capabilities = {"browserName": "MiniBrowser",
-                            "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": args}}
-        else:
-            capabilities = {}
         self.session = "/session/" + self.command("POST", "/session", {"capabilities": {
-            "alwaysMatch": capabilities}})["sessionId"]
+            "alwaysMatch": self.capabilities(webgl2)}})["sessionId"]
         self.viewport(width, height)
+
+    def start(self, env, webgl2):
+        """The driver's process, and the engine's where it is not the driver's."""
+        raise NotImplementedError
+
+    def connect(self):
+        self.command("GET", "/status")
+
+    def capabilities(self, webgl2):
+        return {}
+
+    def on_desktop(self, env):
+        """env pointed at a private Xvfb with room for a window of full HD
+        and its frame."""
+        self.desktop = subprocess.Popen(["sh", XVFB_DESKTOP, "2120x1280"], stdout=subprocess.PIPE, text=True)
+        self.services.append(self.desktop)
+        env["DISPLAY"] = ":" + self.desktop.stdout.readline().strip()
+        return env
 
     def resize(self, width, height):
         """The window width x height; its page's size then. WebKit resizes
@@ -115,21 +95,38 @@ class Browser:
         return page
 
     def viewport(self, width, height, scale=1, mobile=False, exact=True):
-        """Pages of width x height CSS pixels. Chromium emulates them, at
-        scale device pixels each, as a phone's with touch if mobile. Elsewhere
-        the window is resized to fit, as near as the window manager allows,
-        and exactly, if exact, to the title bar's and toolbars' size too."""
-        if self.engine == "chromium":
-            self.devtools("Emulation.setDeviceMetricsOverride",
-                          {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
-            self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
-        elif not exact:
+        """Pages of width x height CSS pixels: the window resized to fit, as
+        near as the window manager allows, and exactly, if exact, to the
+        title bar's and toolbars' size too. Only Chromium emulates scale, or
+        a phone's touch if mobile."""
+        if not exact:
             self.command("POST", "/window/rect", {"width": width, "height": height})
         elif (page := self.resize(width, height)) != [width, height]:
             self.resize(2 * width - page[0], 2 * height - page[1])
 
+    def command(self, method, path, body=None):
+        request = urllib.request.Request(f"http://127.0.0.1:{self.port}{self.session}{path}", method=method,
+                                         data=None if body is None else json.dumps(body).encode(),
+                                         headers={"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=120) as response:
+                return json.load(response)["value"]
+        except urllib.error.HTTPError as error:
+            raise RuntimeError(f"{method} {path}: {error.read().decode(errors='replace')}") from None
+
+    def errors(self):
+        """The page's errors in the console so far, where the engine reports
+        them to its driver or on its output; None where it does not."""
+        return None
+
+    def heap(self):
+        """The page's JavaScript heap in bytes after a garbage collection,
+        where the driver reports it; None elsewhere."""
+        return None
+
     def resident(self):
-        """The resident memory of all the engine's processes, in KiB."""
+        """The resident memory of all the engine's processes, in KiB (not
+        its X server's)."""
         children = {}
         for stat in glob.glob("/proc/[0-9]*/stat"):
             try:
@@ -138,7 +135,7 @@ class Browser:
             except OSError:
                 continue
             children.setdefault(int(fields[1]), []).append(int(stat.split("/")[2]))
-        pids, total = [service.pid for service in self.services], 0
+        pids, total = [service.pid for service in self.services if service is not self.desktop], 0
         while pids:
             pid = pids.pop()
             pids += children.get(pid, [])
@@ -149,63 +146,10 @@ class Browser:
                 pass
         return total
 
-    def heap(self):
-        """The page's JavaScript heap in bytes after a garbage collection, in
-        Chromium; None elsewhere, where no driver reports it."""
-        if self.engine != "chromium":
-            return None
-        self.devtools("HeapProfiler.collectGarbage", {})
-        return self.devtools("Runtime.getHeapUsage", {})["usedSize"]
-
-    def command(self, method, path, body=None):
-        if self.engine == "firefox":
-            self.serial += 1
-            message = json.dumps([0, self.serial, "WebDriver:" + MARIONETTE[method, path], body or {}]).encode()
-            self.marionette.sendall(b"%d:%s" % (len(message), message))
-            _, _, error, result = self.reply()
-            if error:
-                raise RuntimeError(f"{method} {path}: {error}")
-            return result.get("value", result)
-        request = urllib.request.Request(f"http://127.0.0.1:{self.port}{self.session}{path}", method=method,
-                                         data=None if body is None else json.dumps(body).encode(),
-                                         headers={"Content-Type": "application/json"})
-        try:
-            with urllib.request.urlopen(request, timeout=120) as response:
-                return json.load(response)["value"]
-        except urllib.error.HTTPError as error:
-            raise RuntimeError(f"{method} {path}: {error.read().decode(errors='replace')}") from None
-
-    def reply(self):
-        """One Marionette message: its length, a colon, then JSON."""
-        length = b""
-        while (c := self.replies.read(1)) != b":":
-            if not c:
-                raise ConnectionError("Marionette closed")
-            length += c
-        return json.loads(self.replies.read(int(length)))
-
-    def errors(self):
-        """The page's errors in the console so far, where the engine reports
-        them to its driver or on its output; None in WebKit, which does not."""
-        if self.engine == "chromium":
-            return [entry["message"] for entry in self.command("POST", "/se/log", {"type": "browser"})]
-        if self.engine == "firefox":
-            with open(self.console, encoding="utf-8", errors="replace") as console:
-                # Scripts' errors from pages on disk, not from Firefox's own.
-                return [line.strip() for line in console
-                        if line.startswith(("console.error", "JavaScript error: file:"))]
-        return None
-
-    def devtools(self, command, params):
-        return self.command("POST", "/goog/cdp/execute", {"cmd": command, "params": params})
-
     def before_each_page(self, script):
-        """script runs before each page's own: through DevTools in Chromium,
-        elsewhere at the top of a copy of the page that open() writes."""
-        if self.engine == "chromium":
-            self.devtools("Page.addScriptToEvaluateOnNewDocument", {"source": script})
-        else:
-            self.hooks.append(script)
+        """script runs before each page's own, at the top of a copy of the
+        page that open() writes."""
+        self.hooks.append(script)
 
     def open(self, path):
         """path, with a query after it if it has one, from disk."""
@@ -254,3 +198,103 @@ class Browser:
                 service.terminate()
                 service.wait()
             self.profile.cleanup()
+
+
+class Chromium(Browser):
+    """Headless Chromium through chromedriver, which emulates devices and
+    passes the console on; the test's script goes in through DevTools."""
+    engine = "chromium"
+
+    def start(self, env, webgl2):
+        self.services.append(subprocess.Popen(["chromedriver", f"--port={self.port}"], env=env,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+
+    def capabilities(self, webgl2):
+        flags = FLAGS + [f"--user-data-dir={self.profile.name}"] + ([] if webgl2 else ["--disable-webgl2"])
+        return {"browserName": "chrome", "goog:chromeOptions": {"binary": "/usr/bin/chromium", "args": flags},
+                "goog:loggingPrefs": {"browser": "SEVERE"}}
+
+    def viewport(self, width, height, scale=1, mobile=False, exact=True):
+        self.devtools("Emulation.setDeviceMetricsOverride",
+                      {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
+        self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
+
+    def errors(self):
+        return [entry["message"] for entry in self.command("POST", "/se/log", {"type": "browser"})]
+
+    def heap(self):
+        self.devtools("HeapProfiler.collectGarbage", {})
+        return self.devtools("Runtime.getHeapUsage", {})["usedSize"]
+
+    def devtools(self, command, params):
+        return self.command("POST", "/goog/cdp/execute", {"cmd": command, "params": params})
+
+    def before_each_page(self, script):
+        self.devtools("Page.addScriptToEvaluateOnNewDocument", {"source": script})
+
+
+class WebKit(Browser):
+    """WebKitGTK's MiniBrowser through WebKitWebDriver, on a private Xvfb;
+    its console does not reach the driver."""
+    engine = "webkit"
+
+    def start(self, env, webgl2):
+        # WebKit's pages unsandboxed, as Chromium's here: run as root, in make
+        # fresh-test in a chroot, on this test's own page alone.
+        env = dict(self.on_desktop(env), WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS="1")
+        self.services.append(subprocess.Popen(["WebKitWebDriver", f"--port={self.port}"], env=env,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+
+    def capabilities(self, webgl2):
+        # MiniBrowser turns WebGL off only as a whole.
+        args = ["--automation"] + ([] if webgl2 else ["--enable-webgl=false"])
+        return {"browserName": "MiniBrowser", "webkitgtk:browserOptions": {"binary": MINIBROWSER, "args": args}}
+
+
+class Firefox(Browser):
+    """Firefox ESR through its own Marionette protocol, as Debian has no
+    geckodriver, on a private Xvfb; its console goes to its output."""
+    engine = "firefox"
+
+    def start(self, env, webgl2):
+        prefs = dict(FIREFOX_PREFS, **{"marionette.port": self.port, "webgl.enable-webgl2": webgl2})
+        with open(os.path.join(self.profile.name, "user.js"), "w", encoding="utf-8") as out:
+            out.writelines(f"user_pref({json.dumps(k)}, {json.dumps(v)});\n" for k, v in prefs.items())
+        with open(self.console, "w", encoding="utf-8") as console:
+            self.services.append(subprocess.Popen(
+                ["firefox-esr", "--marionette", "--no-remote", "--profile", self.profile.name],
+                env=self.on_desktop(env), stdout=console, stderr=subprocess.STDOUT))
+
+    def connect(self):
+        self.marionette = socket.create_connection(("127.0.0.1", self.port))
+        self.replies = self.marionette.makefile("rb")
+        self.reply()  # its greeting
+
+    def command(self, method, path, body=None):
+        self.serial += 1
+        message = json.dumps([0, self.serial, "WebDriver:" + MARIONETTE[method, path], body or {}]).encode()
+        self.marionette.sendall(b"%d:%s" % (len(message), message))
+        _, _, error, result = self.reply()
+        if error:
+            raise RuntimeError(f"{method} {path}: {error}")
+        return result.get("value", result)
+
+    def reply(self):
+        """One Marionette message: its length, a colon, then JSON."""
+        length = b""
+        while (c := self.replies.read(1)) != b":":
+            if not c:
+                raise ConnectionError("Marionette closed")
+            length += c
+        return json.loads(self.replies.read(int(length)))
+
+    def errors(self):
+        with open(self.console, encoding="utf-8", errors="replace") as console:
+            # Scripts' errors from pages on disk, not from Firefox's own.
+            return [line.strip() for line in console
+                    if line.startswith(("console.error", "JavaScript error: file:"))]
+
+
+def start(engine, width, height, webgl2=True):
+    """A Browser of engine "chromium", "webkit" or "firefox"."""
+    return {"chromium": Chromium, "webkit": WebKit, "firefox": Firefox}[engine](width, height, webgl2)
