@@ -195,7 +195,8 @@ class WebTest:
     def open(self, query=""):
         self.browser.open(self.html + query)
         deadline = time.monotonic() + 10
-        while not self.browser.run("return Module.calledRun === true") and time.monotonic() < deadline:
+        # Emscripten 3.1.69 sets it to 1, 3.1.6 to true.
+        while not self.browser.run("return !!Module.calledRun") and time.monotonic() < deadline:
             time.sleep(0.05)
 
     def screens(self, least, seconds=0.0):
