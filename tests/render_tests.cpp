@@ -574,12 +574,14 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsGlAccum)
         EXPECT_EQ(frame(0).rgb, rest.rgb);
         initZarvFromSeed(4242);
         std::vector<Picture> frames;
+        frames.reserve(30);
         for (int i = 0; i < 30; ++i) {
             frames.push_back(frame(0.5f * i));
         }
         return frames;
     };
-    const auto expectSame = [](const std::vector<Picture>& frames, const std::vector<Picture>& expected,
+    const auto expectSame = [](const std::vector<Picture>& frames,
+                               const std::vector<Picture>& expected,
                                const std::string& what) {
         for (size_t i = 0; i < frames.size(); ++i) {
             const Picture& p = frames[i];

@@ -8,8 +8,8 @@
 
 #include <GL/gl.h>
 #include <GL/glx.h>
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -373,8 +373,19 @@ bool fullScreenState(unsigned long window)
     unsigned long count, after;
     unsigned char* data = nullptr;
     bool found = false;
-    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type,
-                           &format, &count, &after, &data) == Success && data != nullptr) {
+    if (XGetWindowProperty(dpy,
+                           window,
+                           XInternAtom(dpy, "_NET_WM_STATE", False),
+                           0,
+                           64,
+                           False,
+                           XA_ATOM,
+                           &type,
+                           &format,
+                           &count,
+                           &after,
+                           &data) == Success &&
+        data != nullptr) {
         const Atom* states = reinterpret_cast<const Atom*>(data);
         found = std::find(states, states + count, fullScreen) != states + count;
         XFree(data);
