@@ -15,7 +15,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
 # web_test puts tests/support on the path for webdriver.
 from web_test import PAGE_HOOKS  # noqa: E402
-from webdriver import Browser  # noqa: E402
+import webdriver  # noqa: E402
 
 
 def frame_rate(browser, seconds=4.0):
@@ -34,10 +34,10 @@ if __name__ == "__main__":
         sys.exit(__doc__)
     width, height = int(args[1]), int(args[2])
     scale, mobile = float(args[3]) if len(args) > 3 else 1, len(args) > 4
-    browser = Browser(width, height, engine)
+    browser = webdriver.start(engine, width, height)
     try:
         if engine == "chromium":
-            browser.emulate(width, height, scale, mobile)
+            browser.viewport(width, height, scale, mobile)
         browser.before_each_page(PAGE_HOOKS)
         browser.open(args[0])
         time.sleep(1.5)
