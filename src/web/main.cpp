@@ -73,7 +73,8 @@ static bool lostNow()
 // not for a context that was lost meanwhile.
 static void setUp(const char* failure)
 {
-    contextLost = !webglSetUp();
+    // The runtime throws on objects a lost context did not make.
+    contextLost = lostNow() || !webglSetUp();
     if (contextLost && !lostNow()) {
         end(failure);
     }
@@ -177,6 +178,7 @@ static EM_BOOL resized(int /*type*/, const EmscriptenUiEvent* /*event*/, void* /
 static EM_BOOL lost(int /*type*/, const void* /*reserved*/, void* /*data*/)
 {
     contextLost = true;
+    webglRelease();
     return EM_TRUE;
 }
 

@@ -162,6 +162,19 @@ bool trailSetUp()
     return true;
 }
 
+void trailRelease()
+{
+    glDeleteProgram(copyProgram);
+    glDeleteProgram(trailProgram);
+    copyProgram = trailProgram = 0;
+    glDeleteVertexArrays(1, &copyVertices);
+    const GLuint framebuffers[] = {sceneFramebuffer, trailFramebuffer};
+    glDeleteFramebuffers(2, framebuffers);
+    const GLuint textures[] = {sceneTexture, trailTextures[0], trailTextures[1]};
+    glDeleteTextures(3, textures);
+    glDeleteRenderbuffers(1, &sceneDepth);
+}
+
 bool trailResize(int newWidth, int newHeight)
 {
     width = newWidth;

@@ -8,6 +8,8 @@
 
 // The trail's programs and buffers, in the current context.
 bool trailSetUp();
+// Lets go of what trailSetUp made, in a context that was lost.
+void trailRelease();
 // The trail's buffers at the canvas's new size in device pixels, the
 // accumulation buffer cleared; false if the browser cannot have them.
 bool trailResize(int width, int height);

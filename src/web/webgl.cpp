@@ -102,7 +102,9 @@ struct Vertex {
 
 GLuint gridProgram;
 GLint projectionAt, modelviewAt, lightColourAt;
-GLuint restVertices, flightVertices, flightBuffer;
+GLuint restVertices, flightVertices;
+// Each vertex array's buffers: its vertices, then its indices.
+GLuint restBuffers[2], flightBuffers[2];
 
 _quadPlacement placements[GRID_SIZE][GRID_SIZE];
 // The grid at rest as lines between its corners, and the quads in flight
@@ -155,7 +157,7 @@ void placeQuads(int eyeIndex)
             }
         }
     }
-    glBindBuffer(GL_ARRAY_BUFFER, flightBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, flightBuffers[0]);
     glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof flight, flight);
 }
 
@@ -180,17 +182,16 @@ void drawGrid(int eyeIndex, float rotA)
 }
 
 // A vertex array over size bytes of vertices, drawn by indexSize bytes of
-// indices; buffer, if given, takes the vertices' buffer.
+// indices, its two buffers made into buffers; dynamic if the vertices change.
 GLuint vertexArray(const Vertex* vertices, GLsizeiptr size, const GLushort* indices, GLsizeiptr indexSize,
-                   GLuint* buffer = nullptr)
+                   GLuint* buffers, bool dynamic)
 {
     GLuint array = 0;
-    GLuint buffers[2];
     glGenVertexArrays(1, &array);
     glBindVertexArray(array);
     glGenBuffers(2, buffers);
     glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, size, vertices, buffer != nullptr ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, size, vertices, dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
     glEnableVertexAttribArray(1);
@@ -199,9 +200,6 @@ GLuint vertexArray(const Vertex* vertices, GLsizeiptr size, const GLushort* indi
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexSize, indices, GL_STATIC_DRAW);
     glBindVertexArray(0);
-    if (buffer != nullptr) {
-        *buffer = buffers[0];
-    }
     return array;
 }
 
@@ -282,12 +280,24 @@ bool webglSetUp()
     glUniform1f(uniform("shininess"), MATERIAL_SHININESS);
 
     makeGrid();
-    restVertices = vertexArray(restCorners, sizeof restCorners, restLines, sizeof restLines);
+    restVertices =
+        vertexArray(restCorners, sizeof restCorners, restLines, sizeof restLines, restBuffers, false);
     flightVertices =
-        vertexArray(flight, sizeof flight, flightTriangles, sizeof flightTriangles, &flightBuffer);
+        vertexArray(flight, sizeof flight, flightTriangles, sizeof flightTriangles, flightBuffers, true);
     glClearColor(0, 0, 0, 1);
     glEnable(GL_DEPTH_TEST);
     return true;
+}
+
+void webglRelease()
+{
+    trailRelease();
+    glDeleteProgram(gridProgram);
+    gridProgram = 0;
+    const GLuint arrays[] = {restVertices, flightVertices};
+    glDeleteVertexArrays(2, arrays);
+    glDeleteBuffers(2, restBuffers);
+    glDeleteBuffers(2, flightBuffers);
 }
 
 bool webglResize(int viewWidth, int viewHeight, int pixelWidth, int pixelHeight)

@@ -9,6 +9,9 @@
 // also anew after the context was lost and restored. False if the context
 // cannot have them.
 bool webglSetUp();
+// Lets go of what webglSetUp made, in a context that was lost: the browser
+// has dropped it already, but the page's handles would keep it in memory.
+void webglRelease();
 // The canvas's new size: viewWidth x viewHeight CSS pixels, which the
 // projection counts from the next frame, drawn into pixelWidth x
 // pixelHeight device pixels, which the viewport and the trail's buffers,

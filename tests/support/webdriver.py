@@ -163,8 +163,9 @@ class Browser:
             path = copy
         self.command("POST", "/url", {"url": "file://" + path + ("?" + query if query else "")})
 
-    def run(self, script):
-        return self.command("POST", "/execute/sync", {"script": script, "args": []})
+    def run(self, script, *args):
+        """script's result, args its arguments[0], [1] and so on."""
+        return self.command("POST", "/execute/sync", {"script": script, "args": list(args)})
 
     def screen(self):
         """What the browser shows, height x width x RGB."""
