@@ -217,9 +217,11 @@ class WebTest:
     def explosion(self, rest, what):
         """Screens until one shows the explosion with its trail, for at most
         5 s: lit half as much again as rest, the grid at rest, and in dim red."""
-        shot = self.until(lambda s: (lambda lit, dim: lit > 1.5 * rest and dim > 20000)(*self.count(s)))
-        lit, dim = self.count(shot)
-        self.check(lit > 1.5 * rest and dim > 20000, f"{what}: lit {lit} (at rest {rest}), {dim} dim red")
+        def showing(counts):
+            return counts[0] > 1.5 * rest and counts[1] > 20000
+
+        lit, dim = counts = self.count(self.until(lambda s: showing(self.count(s))))
+        self.check(showing(counts), f"{what}: lit {lit} (at rest {rest}), {dim} dim red")
 
     def lose_context(self, rest):
         """The WebGL context lost mid-explosion and restored a second later."""
