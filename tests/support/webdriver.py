@@ -203,7 +203,9 @@ class Browser:
 
 class Chromium(Browser):
     """Headless Chromium through chromedriver, which emulates devices and
-    passes the console on; the test's script goes in through DevTools."""
+    passes the console on. Scripts and presses go in through DevTools:
+    chromedriver's own leave about 100 bytes each in the page's heap for
+    good, more than the page's own in a storm."""
     engine = "chromium"
 
     def start(self, env, webgl2):
@@ -219,6 +221,29 @@ class Chromium(Browser):
         self.devtools("Emulation.setDeviceMetricsOverride",
                       {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": mobile})
         self.devtools("Emulation.setTouchEmulationEnabled", {"enabled": mobile, "maxTouchPoints": 5})
+
+    def run(self, script, *args):
+        reply = self.devtools("Runtime.evaluate", {
+            "expression": f"(function () {{ {script} }}).apply(null, {json.dumps(list(args))})",
+            "returnByValue": True, "awaitPromise": True})
+        if "exceptionDetails" in reply:
+            raise RuntimeError(f"{script}: {reply['exceptionDetails']['exception']['description']}")
+        return reply["result"].get("value")
+
+    def press(self, x, y, pointer="mouse", button=0):
+        if pointer == "touch":
+            for kind, points in (("touchStart", [{"x": x, "y": y}]), ("touchEnd", [])):
+                self.devtools("Input.dispatchTouchEvent", {"type": kind, "touchPoints": points})
+            return
+        name = ("left", "middle", "right")[button]
+        self.devtools("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y})
+        for kind, buttons in (("mousePressed", 1 << (0, 2, 1)[button]), ("mouseReleased", 0)):
+            self.devtools("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": name,
+                                                       "buttons": buttons, "clickCount": 1})
+
+    def wheel(self, x, y, steps):
+        self.devtools("Input.dispatchMouseEvent", {"type": "mouseWheel", "x": x, "y": y, "deltaX": 0,
+                                                   "deltaY": 100 * steps})
 
     def errors(self):
         return [entry["message"] for entry in self.command("POST", "/se/log", {"type": "browser"})]
