@@ -25,8 +25,11 @@ WIDTH, HEIGHT = 800, 600
 LOSE = "zarvLose(arguments[0], arguments[1])"
 # WebGL 2's 16-bit float format, which the trail takes where it can.
 RGBA16F = "0x881a"
-# How long the page's input storm lasts.
+# How long the page's input storm lasts, and how much its JS heap may grow
+# after warm-up: ten minutes of it grew 144 KiB, and 560 with a GL name
+# table that grew with each restored context.
 STORM_SECONDS = int(os.environ.get("ZARV_STORM_SECONDS", 20))
+HEAP_KIB = 320
 # Frames at rest before the picture is compared and the grid clicked, and
 # the frames of the explosion after the click that are compared.
 AT_REST, EXPLODING = 60, (1, 40, 200)
@@ -85,11 +88,12 @@ PAGE_HOOKS = """(() => {
         if (lose) lose();
         cb(time);
     });
-    // The internal formats of the textures the page allocates, in order.
+    // The internal formats of the first textures the page allocates, in
+    // order; not of all, as a storm would have the list grow the heap.
     window.zarvFormats = [];
     const texImage2D = WebGL2RenderingContext.prototype.texImage2D;
     WebGL2RenderingContext.prototype.texImage2D = function (...args) {
-        zarvFormats.push(args[2]);
+        if (zarvFormats.length < 8) zarvFormats.push(args[2]);
         return texImage2D.apply(this, args);
     };
     window.zarvResizes = 0;
@@ -224,10 +228,16 @@ class WebTest:
         self.check(showing(counts), f"{what}: lit {lit} (at rest {rest}), {dim} dim red")
 
     def lose_context(self, rest):
-        """The WebGL context lost mid-explosion and restored a second later."""
+        """The WebGL context lost mid-explosion and restored a second later,
+        its objects made anew under the names they had."""
+        tables = "return [GL.programs.length, GL.buffers.length, GL.textures.length]"
+        before = self.browser.run(tables)
         self.browser.run("zarvLose(false, 1000)")
         self.check(self.until(lambda s: s.max() == 0, 0.8).max() == 0, "the picture goes with the context")
         self.explosion(rest, "the explosion and its trail come back with the context")
+        after = self.browser.run(tables)
+        self.check(after == before, f"the runtime's GL tables of programs, buffers and textures have not grown "
+                                    f"with the restore: {before}, then {after}")
 
     def lose_before_refit(self):
         """The context lost in the task of a frame that refits the canvas, as
@@ -282,9 +292,14 @@ class WebTest:
             return heap
 
         figures("at start")
+        report = 60
         while time.monotonic() - start < seconds:
             if warm is None and time.monotonic() - start > min(6, seconds / 3):
                 warm = [figures("after warm-up")]
+            # A long run shows its memory's course a minute at a time.
+            if time.monotonic() - start >= report:
+                figures(f"at {report} s")
+                report += 60
             kind = pick.choice(kinds)
             width, height = self.browser.run("return [innerWidth, innerHeight]")
             x, y = pick.randrange(max(width, 1)), pick.randrange(max(height, 1))
@@ -317,7 +332,7 @@ class WebTest:
                    f"GL errors {errors}, lit {lit}, the page says '{self.message()}'")
         if heap:
             grown = (heap - warm[0]) / 1024
-            self.check(grown < 1024, f"the storm's heap has not grown: {grown:.0f} KiB more than after warm-up")
+            self.check(grown < HEAP_KIB, f"the storm's heap has not grown: {grown:.0f} KiB more than after warm-up")
         message = self.escape()
         self.check("ended" in message, f"Esc ends the page after the storm: '{message}'")
         self.console_clean()
