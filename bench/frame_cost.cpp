@@ -1,13 +1,17 @@
 // Cost of one drawn frame on a private Xvfb (or full screen on the display
-// BENCH_DISPLAY names), split into the two eye passes and the trail's
-// accumulation-buffer work. The GL pipeline is finished between sections so
-// each is timed on its own.
-// Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory]
+// BENCH_DISPLAY names), split into the scene and the trail's
+// accumulation-buffer work, beside the floor a trail stands on at that size:
+// one full-window textured quad, and one read of the window plus one
+// glDrawPixels back. The GL pipeline is finished between sections so each
+// is timed on its own.
+// Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory|default]
 // (the accumulation buffer used, gpu and framebuffer both the framebuffer
-// object; prints: rest_ms exploding_ms trail_ms swap_ms). On a display
-// without accumulation visuals, visual and gpu end with
+// object, default the program's choice without a visual's buffer; prints:
+// rest_ms exploding_ms scene_ms trail_ms swap_ms quad_ms read_draw_ms). On a
+// display without accumulation visuals, visual and gpu end with
 // NO_ACCUMULATION_VISUAL.
 #include "accum.h"
+#include "accum_kept.h"
 #include "bench.h"
 #include "field.h"
 #include "render.h"
@@ -69,6 +73,7 @@ int main(int argc, char** argv)
     resizeView(width, height);
     accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
              : kind == "memory"                     ? ACCUM_MEMORY
+             : kind == "default"                    ? accumDefault(false)
                                                     : ACCUM_VISUAL);
 
     const int runs = 41;
@@ -82,15 +87,42 @@ int main(int argc, char** argv)
         glClear(GL_COLOR_BUFFER_BIT);
         drawFrame(rotA = nextSpin(rotA));
     });
+    const double scene = medianMs(runs, [&] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawFrame(rotA = nextSpin(rotA), false);
+    });
     // The trail's share: its work for both eye passes alone.
     const double trail = medianMs(runs, [] {
         for (int eye = 0; eye < 2; ++eye) {
             glColorMask(eye == 0, eye == 1, GL_FALSE, GL_TRUE);
-            applyTrail();
+            accumTrail(eye, trailKeep());
         }
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     });
     const double swap = medianMs(runs, [] { glutSwapBuffers(); });
-    std::printf("%.2f %.2f %.2f %.2f\n", rest, exploding, trail, swap);
+
+    // The floor: the window textured onto a quad over it, and read back and
+    // drawn again, as the window stores it.
+    std::vector<GLubyte> pixels(static_cast<size_t>(width) * height * 4);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    const double quad = medianMs(runs, [&] {
+        beginWindowQuad(width, height);
+        glEnable(GL_TEXTURE_2D);
+        drawWindowQuad(1);
+        endWindowQuad();
+    });
+    const double readDraw = medianMs(runs, [&] {
+        glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+        beginWindowQuad(width, height);
+        glRasterPos2f(-1, -1);
+        glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+        endWindowQuad();
+    });
+    std::printf("%.2f %.2f %.2f %.2f %.2f %.2f %.2f\n", rest, exploding, scene, trail, swap, quad, readDraw);
     return 0;
 }

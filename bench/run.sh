@@ -13,14 +13,16 @@ runs=${RUNS:-3}
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 column() { awk -v c="$1" '{ print $c }' "$2" | median; }
 # One row of the table: screen, buffer, state, fps (with its share of the
-# cap), frame ms, trail ms, swap ms, start ms, CPU %.
+# cap), frame ms, then scene ms, trail ms, quad ms, read+draw ms, swap ms,
+# start ms, CPU %.
 row() {
-    printf '%-11s %-12s %-10s %7s %6.0f%% %9s %9s %8s %9s %6s\n' \
-        "$1" "$2" "$3" "$4" "$(echo "$4 * 100 / 83.33" | bc -l)" "$5" "$6" "$7" "$8" "$9"
+    printf '%-11s %-12s %-10s %7s %6.0f%% %9s' "$1" "$2" "$3" "$4" "$(echo "$4 * 100 / 83.33" | bc -l)" "$5"
+    shift 5
+    printf ' %9s %9s %8s %10s %8s %9s %6s\n' "$@"
 }
 
-printf '%-11s %-12s %-10s %7s %7s %9s %9s %8s %9s %6s\n' \
-    screen "accum buffer" state "fps" "of cap" "frame ms" "trail ms" "swap ms" "start ms" "CPU %"
+printf '%-11s %-12s %-10s %7s %7s %9s %9s %9s %8s %10s %8s %9s %6s\n' screen "accum buffer" state "fps" \
+    "of cap" "frame ms" "scene ms" "trail ms" "quad ms" "read+draw" "swap ms" "start ms" "CPU %"
 # On the display BENCH_DISPLAY names, at its own size; otherwise on private
 # Xvfb screens.
 sizes="800x600 1920x1080"
@@ -31,9 +33,10 @@ for size in $sizes; do
     w=${size%x*}
     h=${size#*x}
     # The visual's own; the program's framebuffer object in its place, as
-    # chosen on a GPU; and with accumulation visuals hidden as on Xwayland,
-    # the framebuffer object or memory.
-    for kind in visual gpu framebuffer memory; do
+    # chosen on a GPU; and with accumulation visuals hidden as on Xwayland
+    # or Mesa 25, the framebuffer object, memory, and the program's own
+    # choice on this renderer (what Debian 13 runs).
+    for kind in visual gpu framebuffer memory default; do
         bin=$(mktemp)
         cost=$(mktemp)
         i=0
@@ -55,12 +58,10 @@ for size in $sizes; do
         rest=$(column 2 "$bin")
         boom=$(column 3 "$bin")
         cpu=$(column 4 "$bin")
-        frame_rest=$(column 1 "$cost")
-        frame_boom=$(column 2 "$cost")
-        trail=$(column 3 "$cost")
-        swap=$(column 4 "$cost")
-        row "$size" "$kind" rest "$rest" "$frame_rest" - "$swap" "$start" "$cpu"
-        row "$size" "$kind" exploding "$boom" "$frame_boom" "$trail" "$swap" - -
+        swap=$(column 5 "$cost")
+        row "$size" "$kind" rest "$rest" "$(column 1 "$cost")" - - - - "$swap" "$start" "$cpu"
+        row "$size" "$kind" exploding "$boom" "$(column 2 "$cost")" "$(column 3 "$cost")" "$(column 4 "$cost")" \
+            "$(column 6 "$cost")" "$(column 7 "$cost")" "$swap" - -
         rm -f "$bin" "$cost"
     done
 done
@@ -85,8 +86,8 @@ if [ -z "${BENCH_DISPLAY:-}" ] && [ -f "$web" ]; then
             /usr/bin/python3 bench/web_fps.py --engine "$engine" "$web" "${screen%x*}" "${screen#*x}" $device >>"$fps"
             i=$((i + 1))
         done
-        row "$size" "$engine" rest "$(column 1 "$fps")" - - - - -
-        row "$size" "$engine" exploding "$(column 2 "$fps")" - - - - -
+        row "$size" "$engine" rest "$(column 1 "$fps")" - - - - - - - -
+        row "$size" "$engine" exploding "$(column 2 "$fps")" - - - - - - - -
         rm -f "$fps"
     done
 fi

@@ -622,7 +622,57 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsGlAccum)
     expectSame(explode(), expected, "memory");
     // llvmpipe's own answer keeps the visual's glAccum where it has one.
     accumSetUp();
-    EXPECT_EQ(accumKind(), visualBits > 0 ? ACCUM_VISUAL : ACCUM_FRAMEBUFFER);
+    EXPECT_EQ(accumKind(), visualBits > 0 ? ACCUM_VISUAL : ACCUM_MEMORY);
+}
+
+// A kept buffer does a frame's trail at once; the visual's buffer, here the
+// reference, after each eye pass. Over a long explosion they stay a level apart.
+TEST_F(Renderer, KeptBuffersTrailOnceAFrameAsThePerPassArithmetic)
+{
+    const auto explode = [] {
+        initZarvFromSeed(77);
+        std::vector<Picture> frames;
+        frames.reserve(120);
+        for (int i = 0; i < 120; ++i) {
+            frames.push_back(frame(0.5f * i));
+        }
+        return frames;
+    };
+    accumUse(ACCUM_VISUAL);
+    referenceAccum = true;
+    referenceBuffer.clear();
+    const std::vector<Picture> perPass = explode();
+    referenceAccum = false;
+    for (AccumKind kind : {ACCUM_FRAMEBUFFER, ACCUM_MEMORY}) {
+        accumUse(kind);
+        const std::vector<Picture> frames = explode();
+        for (size_t i = 0; i < frames.size(); ++i) {
+            int worst = 0;
+            for (size_t j = 0; j < frames[i].rgb.size(); ++j) {
+                worst = std::max(worst, std::abs(frames[i].rgb[j] - perPass[i].rgb[j]));
+            }
+            ASSERT_LE(worst, 1) << "kind " << kind << ", frame " << i;
+        }
+    }
+    accumSetUp();
+}
+
+// What each renderer's answer, or none, chooses, with a buffer of the
+// visual's and without.
+TEST_F(Renderer, TrailsBufferFollowsWhatMesaSaysOfTheRenderer)
+{
+    const struct {
+        const char* answer;
+        AccumKind withVisual, withoutVisual;
+    } cases[] = {{"1", ACCUM_FRAMEBUFFER, ACCUM_FRAMEBUFFER},
+                 {"0", ACCUM_VISUAL, ACCUM_MEMORY},
+                 {"none", ACCUM_VISUAL, ACCUM_FRAMEBUFFER}};
+    for (const auto& c : cases) {
+        setenv("ZARV_RENDERER_ACCELERATED", c.answer, 1);
+        EXPECT_EQ(accumDefault(true), c.withVisual) << c.answer;
+        EXPECT_EQ(accumDefault(false), c.withoutVisual) << c.answer;
+    }
+    unsetenv("ZARV_RENDERER_ACCELERATED");
 }
 
 // Run once more by CTest on a window that does not store sRGB (its

@@ -84,16 +84,14 @@ std::vector<std::string> unexpectedGlErrors(const std::string& errorFile)
 
 }  // namespace
 
-// With the visual's accumulation buffer, or (true) with none, as on
-// Xwayland, on a driver without sRGB framebuffers: the kept buffer follows
-// every resize.
+// The program as it runs on this display, with whatever trail buffer it
+// chooses there (the visual's under Mesa 22, memory under Mesa 25), or
+// (true) with no accumulation visual, as on Xwayland, on a driver without
+// sRGB framebuffers: the kept buffer follows every resize.
 class Storm : public ::testing::TestWithParam<bool> {};
 
 TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
 {
-    if (!GetParam() && !accumulationVisuals()) {
-        GTEST_SKIP() << "no accumulation visual on this display: the storm with none covers it";
-    }
     const std::string swapFile = tempFile("swaps");
     const std::string errorFile = tempFile("stderr");
     std::vector<std::string> env{
@@ -249,7 +247,7 @@ TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     std::remove(errorFile.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(AccumulationVisuals, Storm, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(HiddenAccumulationVisuals, Storm, ::testing::Values(false, true));
 
 int main(int argc, char** argv)
 {

@@ -22,8 +22,9 @@ int keptHeight = 0;
 // next GL_ACCUM, which applies it on its way, and GL_RETURN reads through it.
 static float pendingScale = 1;
 
-// Whether Mesa says it draws on a GPU. Other drivers do not say.
-static bool rendererAccelerated()
+// What Mesa's renderer query says of the current context: whether it draws
+// on a GPU. False where there is no answer: other drivers do not say.
+static bool mesaAccelerated(bool& accelerated)
 {
 #if !defined(_WIN32) && !defined(__APPLE__)
     Display* display = glXGetCurrentDisplay();
@@ -33,9 +34,14 @@ static bool rendererAccelerated()
     }
     const auto query = reinterpret_cast<PFNGLXQUERYCURRENTRENDERERINTEGERMESAPROC>(
         glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXQueryCurrentRendererIntegerMESA")));
-    unsigned accelerated = 0;
-    return query != nullptr && query(GLX_RENDERER_ACCELERATED_MESA, &accelerated) && accelerated == 1;
+    unsigned value = 0;
+    if (query == nullptr || !query(GLX_RENDERER_ACCELERATED_MESA, &value)) {
+        return false;
+    }
+    accelerated = value == 1;
+    return true;
 #else
+    (void)accelerated;
     return false;
 #endif
 }
@@ -73,13 +79,23 @@ void accumUse(AccumKind newKind)
     accumClear();
 }
 
+AccumKind accumDefault(bool visualBuffer)
+{
+    bool accelerated = false;
+    const bool known = mesaAccelerated(accelerated);
+    // Mesa runs glAccum on the CPU for every driver, GPU ones too, reading
+    // the window back; on a GPU a framebuffer object is far cheaper.
+    if (visualBuffer) {
+        return known && accelerated ? ACCUM_FRAMEBUFFER : ACCUM_VISUAL;
+    }
+    return known && !accelerated ? ACCUM_MEMORY : ACCUM_FRAMEBUFFER;
+}
+
 void accumSetUp()
 {
     GLint bits = 0;
     glGetIntegerv(GL_ACCUM_RED_BITS, &bits);
-    // Mesa runs glAccum on the CPU for every driver, GPU ones too, reading
-    // the window back; on a GPU a framebuffer object is far cheaper.
-    accumUse(bits == 0 || rendererAccelerated() ? ACCUM_FRAMEBUFFER : ACCUM_VISUAL);
+    accumUse(accumDefault(bits > 0));
     // Where the visual has a buffer of its own, memory is no better.
     if (bits > 0 && kind == ACCUM_MEMORY) {
         accumUse(ACCUM_VISUAL);
@@ -157,5 +173,38 @@ void accum(GLenum op, GLfloat value)
         framebufferAccum(op, value, keptScale);
     } else {
         memoryAccum(op, value, keptScale);
+    }
+}
+
+// A kept buffer does the frame's two passes in one: a read of the window, an
+// update of the buffer and a write-back. Each frame starts from a colour
+// buffer cleared on every channel, so the left pass runs over green 0, and
+// the right pass writes green only, leaving red as the left pass left it.
+// With the buffer's A, the scene's red R and green G, per pass:
+//   left:  A.r = m A.r + (1 - m) R,   A.g = m A.g,   red written back;
+//   right: A.r = m A.r + (1 - m) A.r = A.r,   A.g = m A.g + (1 - m) G,
+//          green written back.
+// So over the frame red keeps m and takes 1 - m of R, green keeps m^2 and
+// takes 1 - m of G, which the colour buffer holds after the right pass.
+// The per-pass right pass re-read red rounded to 8 bits: under half a step.
+// A GL_MULT still pending scales what is kept. An explosion that ends in
+// the left pass ends before its trail, so that frame has none either way.
+void accumTrail(int eyeIndex, GLfloat m)
+{
+    if (kind == ACCUM_VISUAL) {
+        glAccum(GL_MULT, m);
+        glAccum(GL_ACCUM, 1 - m);
+        glAccum(GL_RETURN, 1.0f);
+        return;
+    }
+    if (eyeIndex == 0 || !fitWindow()) {
+        return;
+    }
+    const _trailBlend blend{{pendingScale * m, pendingScale * m * m}, {1 - m, 1 - m}};
+    pendingScale = 1;
+    if (kind == ACCUM_FRAMEBUFFER) {
+        framebufferTrail(blend);
+    } else {
+        memoryTrail(blend);
     }
 }

@@ -13,12 +13,17 @@ enum AccumKind {
     ACCUM_MEMORY,       // 16 bits per channel in memory, via glReadPixels and glDrawPixels
 };
 
-// Chooses once: the visual's own buffer if the current context has one,
-// unless Mesa says it draws on a GPU, where its glAccum would read the
-// window back to the CPU: then a framebuffer object if the driver can have
-// one. Without a buffer of the visual's, a framebuffer object where the
-// driver has them, else memory.
+// Chooses once: accumDefault for the current context's visual, and memory
+// where the driver cannot have a framebuffer object.
 void accumSetUp();
+// The buffer to try first, on the current context's renderer, for a visual
+// with (visualBuffer) or without a buffer of its own. The visual's, unless
+// Mesa says it draws on a GPU, where its glAccum would read the window back
+// to the CPU: then a framebuffer object. Without one of the visual's, memory
+// where Mesa says it draws in software (reading the window back is cheap
+// there, a full-window textured quad is not), else a framebuffer object:
+// drivers that do not say are mostly GPU ones.
+AccumKind accumDefault(bool visualBuffer);
 // Uses the given kind from now on, over a cleared buffer; for measuring and
 // comparing them. Needs a current context that can do it.
 void accumUse(AccumKind kind);
@@ -37,5 +42,10 @@ void accumClear();
 // writes through the colour mask. Values from 0 to 1. A kept buffer works
 // in linear light on an sRGB-capable visual, as Mesa's own does.
 void accum(GLenum op, GLfloat value);
+// The trail of one exploding eye pass, keeping m of the buffer: GL_MULT by
+// m, GL_ACCUM of 1 - m and GL_RETURN of 1 through the pass's colour mask.
+// The visual's buffer does just that; a kept one does a frame's two passes
+// at once after the right eye's (eyeIndex 1), with the same picture.
+void accumTrail(int eyeIndex, GLfloat m);
 
 #endif

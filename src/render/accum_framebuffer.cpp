@@ -144,3 +144,32 @@ void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale)
     }
     endWindowQuad();
 }
+
+// The colour buffer copied once, blended into the buffer with the keep
+// factors as the constant colour and the take factors as the quad's, and
+// the buffer drawn back into red and green.
+void framebufferTrail(const _trailBlend& blend)
+{
+    beginWindowQuad(keptWidth, keptHeight);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, colourTexture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, keptWidth, keptHeight);
+    glEnable(GL_BLEND);
+    blendColor(blend.keep[0], blend.keep[1], 0, 0);
+    glBlendFunc(GL_ONE, GL_CONSTANT_COLOR);
+    bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    drawWindowQuad(blend.take[0], blend.take[1], 0, 0);
+    bindFramebuffer(GL_FRAMEBUFFER_EXT, 0);
+    glDisable(GL_BLEND);
+    glBindTexture(GL_TEXTURE_2D, accumTexture);
+    glColorMask(GL_TRUE, GL_TRUE, GL_FALSE, GL_FALSE);
+    if (srgb) {
+        glEnable(GL_FRAMEBUFFER_SRGB_EXT);
+    }
+    drawWindowQuad(1);
+    if (srgb) {
+        glDisable(GL_FRAMEBUFFER_SRGB_EXT);
+    }
+    endWindowQuad();
+}

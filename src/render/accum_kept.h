@@ -47,9 +47,9 @@ inline void beginWindowQuad(int width, int height)
     glViewport(0, 0, width, height);
 }
 
-inline void drawWindowQuad(GLfloat value)
+inline void drawWindowQuad(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
 {
-    glColor4f(value, value, value, value);
+    glColor4f(r, g, b, a);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
     glVertex2f(-1, -1);
@@ -60,6 +60,11 @@ inline void drawWindowQuad(GLfloat value)
     glTexCoord2f(0, 1);
     glVertex2f(-1, 1);
     glEnd();
+}
+
+inline void drawWindowQuad(GLfloat value)
+{
+    drawWindowQuad(value, value, value, value);
 }
 
 inline void endWindowQuad()
@@ -92,6 +97,14 @@ extern int keptHeight;
 // keptScale; GL_RETURN writes value times the buffer back through the
 // colour mask. srgb: the window stores sRGB, so the buffer holds linear light.
 
+// A frame's trail on a kept buffer, for red and green: the buffer becomes
+// keep times itself plus take times the colour buffer, and is written back
+// into the window's red and green. Blue and alpha are never shown.
+struct _trailBlend {
+    GLfloat keep[2];
+    GLfloat take[2];
+};
+
 // Whether the driver can keep the buffer in a framebuffer object at all.
 bool framebufferSetUp(bool srgb);
 // Sizes it to the window, cleared. False, with the buffer given up, when
@@ -100,11 +113,13 @@ bool framebufferSetUp(bool srgb);
 bool framebufferResize(int width, int height);
 void framebufferClear();
 void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale);
+void framebufferTrail(const _trailBlend& blend);
 
 // The memory buffer: 16 bits per channel, through glReadPixels and glDrawPixels.
 void memorySetUp(bool srgb);
 void memoryResize(int width, int height);
 void memoryClear();
 void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale);
+void memoryTrail(const _trailBlend& blend);
 
 #endif

@@ -45,18 +45,24 @@ static std::uint32_t fixed16(float scale)
     return static_cast<std::uint32_t>(std::lround(scale * 65536.0f));
 }
 
-static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale)
+static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale, std::uint32_t added = 0)
 {
-    return static_cast<std::uint16_t>(std::min<std::uint32_t>((v * scale + 32768) >> 16, 65535));
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(((v * scale + 32768) >> 16) + added, 65535));
+}
+
+// What value times each stored byte adds to the buffer.
+static void addedTable(GLfloat value, std::uint32_t added[256])
+{
+    for (int b = 0; b < 256; ++b) {
+        added[b] = static_cast<std::uint32_t>(std::lround(fromByte[b] * value));
+    }
 }
 
 static void take(GLfloat value, std::uint32_t scale)
 {
     glReadPixels(0, 0, keptWidth, keptHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     std::uint32_t added[256];
-    for (int b = 0; b < 256; ++b) {
-        added[b] = static_cast<std::uint32_t>(std::lround(fromByte[b] * value));
-    }
+    addedTable(value, added);
     // Pixels like the one before (the black around the quads) get its result.
     std::uint32_t lastPixel = 0;
     std::uint64_t lastKept = 0;
@@ -70,8 +76,7 @@ static void take(GLfloat value, std::uint32_t scale)
         std::memcpy(&before, &kept[i], sizeof before);
         if (!known || pixel != lastPixel || before != lastKept) {
             for (size_t c = i; c < i + 4; ++c) {
-                kept[c] = static_cast<std::uint16_t>(
-                    std::min<std::uint32_t>(((kept[c] * scale + 32768) >> 16) + added[pixels[c]], 65535));
+                kept[c] = scaledKept(kept[c], scale, added[pixels[c]]);
             }
             lastPixel = pixel;
             lastKept = before;
@@ -110,4 +115,33 @@ void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale)
     } else {
         take(value, op == GL_LOAD ? 0 : fixed16(keptScale));
     }
+}
+
+// One read of the window in its own order (blue, green, red, alpha), one
+// loop over red and green, one glDrawPixels back through their mask: on
+// llvmpipe a texture upload and a textured quad cost as much as the last.
+void memoryTrail(const _trailBlend& blend)
+{
+    glReadPixels(0, 0, keptWidth, keptHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    std::uint32_t keep[2];
+    std::uint32_t take[2][256];
+    for (int c = 0; c < 2; ++c) {
+        keep[c] = fixed16(blend.keep[c]);
+        addedTable(blend.take[c], take[c]);
+    }
+    std::uint16_t* k = kept.data();
+    GLubyte* p = pixels.data();
+    const size_t n = kept.size();
+    for (size_t i = 0; i < n; i += 4) {
+        // The buffer holds red, green, blue, alpha.
+        k[i] = scaledKept(k[i], keep[0], take[0][p[i + 2]]);
+        k[i + 1] = scaledKept(k[i + 1], keep[1], take[1][p[i + 1]]);
+        p[i + 2] = toByte[k[i]];
+        p[i + 1] = toByte[k[i + 1]];
+    }
+    beginWindowQuad(keptWidth, keptHeight);
+    glColorMask(GL_TRUE, GL_TRUE, GL_FALSE, GL_FALSE);
+    glRasterPos2f(-1, -1);
+    glDrawPixels(keptWidth, keptHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    endWindowQuad();
 }

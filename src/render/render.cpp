@@ -111,15 +111,6 @@ static void drawGrid(int eyeIndex)
     }
 }
 
-// The colour mask keeps the write-back in the pass's own channel.
-void applyTrail()
-{
-    const float m = trailKeep();
-    accum(GL_MULT, m);
-    accum(GL_ACCUM, 1 - m);
-    accum(GL_RETURN, 1.0f);
-}
-
 void setUpEye(int eyeIndex, float rotA)
 {
     const bool* mask = EYE_COLOUR_MASK[eyeIndex];
@@ -136,7 +127,7 @@ void setUpEye(int eyeIndex, float rotA)
     glRotatef(rotA, 0, 1, 0);
 }
 
-void drawFrame(float rotA)
+void drawFrame(float rotA, bool trail)
 {
     accumWindow(ps.width, ps.height);
     for (int eyeIndex = 0; eyeIndex < 2; ++eyeIndex) {
@@ -146,8 +137,8 @@ void drawFrame(float rotA)
         setUpEye(eyeIndex, rotA);
         drawGrid(eyeIndex);
         // The last quad home ends the explosion before its trail.
-        if (zarvMode) {
-            applyTrail();
+        if (zarvMode && trail) {
+            accumTrail(eyeIndex, trailKeep());
         }
     }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

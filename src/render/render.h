@@ -21,8 +21,9 @@ void display();
 
 // Both eye passes of one frame with the scene turned rotA degrees, into the
 // back buffer over whatever colour it holds; runs the quads' motion while an
-// explosion is on. Leaves the full colour mask on; does not swap.
-void drawFrame(float rotA);
+// explosion is on. Leaves the full colour mask on; does not swap. Without
+// the trail (trail false) for measuring the scene alone.
+void drawFrame(float rotA, bool trail = true);
 // Eye pass eyeIndex's colour mask, projection and modelview, with the scene
 // turned rotA degrees; leaves the modelview matrix current.
 void setUpEye(int eyeIndex, float rotA);
@@ -30,8 +31,5 @@ void setUpEye(int eyeIndex, float rotA);
 // placed by p: tumbling about its displaced centre while in flight, flat
 // once home.
 void placeQuad(const _quadPlacement& p, int col, int row);
-// The trail's work after an exploding eye pass: fades the running trail,
-// blends the pass into it and writes it back through the colour mask.
-void applyTrail();
 
 #endif

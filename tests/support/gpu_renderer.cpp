@@ -1,7 +1,7 @@
 // Preloaded into the program under test: Mesa's renderer query answers for
 // GLX_RENDERER_ACCELERATED_MESA what ZARV_RENDERER_ACCELERATED says (1 as
-// a GPU driver, 0 as llvmpipe) instead of what the renderer is. Everything
-// else is Mesa's own.
+// a GPU driver, 0 as llvmpipe, "none" not at all, as a driver without the
+// query) instead of what the renderer is. Everything else is Mesa's own.
 #include <GL/glx.h>
 #include <dlfcn.h>
 
@@ -14,6 +14,9 @@ static Bool query(int attribute, unsigned int* value)
 {
     const char* answer = std::getenv("ZARV_RENDERER_ACCELERATED");
     if (attribute == GLX_RENDERER_ACCELERATED_MESA && answer != nullptr) {
+        if (std::strcmp(answer, "none") == 0) {
+            return False;
+        }
         *value = static_cast<unsigned>(std::atoi(answer));
         return True;
     }
