@@ -6,6 +6,7 @@
 // and its own tests.
 // Usage: web_reference WIDTH HEIGHT FRAMES OUT.ppm [SEED EXPLODING...]
 //        web_reference --constants
+#include "canvas.h"
 #include "field.h"
 #include "render.h"
 #include "support/window.h"

@@ -22,11 +22,9 @@ struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
 
 extern _viewParams ps;
 
-// Device pixels per CSS pixel that a browser's canvas is drawn at, at most:
-// sharp lines on phones and high-density screens without paying for every
-// device pixel.
-constexpr double MAX_PIXEL_RATIO = 2;
-// Window pixels (CSS pixels in a browser) per scene unit at the focal plane.
+// Window pixels (CSS pixels in a browser) per scene unit, one grid cell, at
+// the focal plane, whatever the name says: the frustum's half-extent there
+// is the window's size over twice this.
 constexpr double PIXELS_PER_INCH = 8.0;
 // A frame is drawn only when more than this many milliseconds have passed
 // since the last drawn frame began: at most one frame per 12 ms.

@@ -5,6 +5,7 @@
 //   any mouse button, a wheel    the tiles fly apart, turn back and settle
 //   step, or a tap               home; a press during an explosion restarts it
 //   Esc                          end the demo
+#include "canvas.h"
 #include "field.h"
 #include "view.h"
 #include "webgl.h"
@@ -31,6 +32,8 @@ static bool ended = false;
 // and the device pixel ratio it was fitted to.
 static bool fitted = false;
 static double fittedRatio = 0;
+// A canvas of no area, as in a collapsed layout, draws nothing at all.
+static bool noArea = false;
 
 // Milliseconds since the demo started, as GLUT counts them: an int that
 // wraps after about 24.8 days, which the pacing allows for.
@@ -94,6 +97,7 @@ static void fitCanvas()
     const int width = static_cast<int>(std::lround(cssWidth * ratio));
     const int height = static_cast<int>(std::lround(cssHeight * ratio));
     emscripten_set_canvas_element_size(CANVAS, width, height);
+    noArea = width == 0 || height == 0;
     if (!webglResize(static_cast<int>(std::lround(cssWidth)),
                      static_cast<int>(std::lround(cssHeight)),
                      width,
@@ -123,6 +127,9 @@ static EM_BOOL frame(double /*time*/, void* /*data*/)
         if (ended || contextLost) {
             return ended ? EM_FALSE : EM_TRUE;
         }
+    }
+    if (noArea) {
+        return EM_TRUE;
     }
     cTime = elapsedMs();
     rotA = nextSpin(rotA);

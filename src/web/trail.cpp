@@ -9,6 +9,7 @@
 // browser most.
 #include "trail.h"
 
+#include "program.h"
 #include "view.h"
 
 #include <emscripten/html5.h>

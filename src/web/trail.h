@@ -19,9 +19,4 @@ void trailBegin();
 // accumulation buffer's work for both passes if fade, as they are if not.
 void trailShow(bool fade);
 
-// The renderer's, for the trail's programs: the program of these two
-// shaders' sources, or 0 if either fails, with the reason written to the
-// browser's console.
-GLuint linkProgram(const char* vertex, const char* fragment);
-
 #endif

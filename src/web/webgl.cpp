@@ -8,28 +8,14 @@
 #include "webgl.h"
 
 #include "field.h"
+#include "program.h"
 #include "trail.h"
 #include "view.h"
-
-#include <emscripten/emscripten.h>
-#include <emscripten/html5.h>
 
 #include <algorithm>
 #include <cstddef>
 
-EM_JS(void, consoleError, (const char* what, const char* log),
-      { console.error('zarv: ' + UTF8ToString(what) + ' failed: ' + UTF8ToString(log)); });
-
 namespace {
-
-// Why a shader or program failed, unless the context was lost: then every
-// build fails without a reason, and the restore builds them again.
-void logFailure(const char* what, const char* log)
-{
-    if (!emscripten_is_webgl_context_lost(emscripten_webgl_get_current_context())) {
-        consoleError(what, log);
-    }
-}
 
 const char* const GRID_VERTEX = R"(#version 300 es
 // A quad's corner and normal in the scene.
@@ -129,21 +115,6 @@ void place(Vertex& v, const _matrix& m, int x, int y)
     v.nz = m.m[10];
 }
 
-GLuint compile(GLenum type, const char* source)
-{
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        char log[1024] = "";
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        logFailure(type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader", log);
-    }
-    return shader;
-}
-
 // The field's step for this pass, and each quad's corners placed by it.
 void placeQuads(int eyeIndex)
 {
@@ -239,27 +210,6 @@ void makeGrid()
 }
 
 }  // namespace
-
-GLuint linkProgram(const char* vertex, const char* fragment)
-{
-    const GLuint program = glCreateProgram();
-    const GLuint shaders[] = {compile(GL_VERTEX_SHADER, vertex), compile(GL_FRAGMENT_SHADER, fragment)};
-    for (GLuint s : shaders) {
-        glAttachShader(program, s);
-        glDeleteShader(s);
-    }
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        char log[1024] = "";
-        glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        logFailure("program", log);
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
-}
 
 bool webglSetUp()
 {
