@@ -1,7 +1,11 @@
 // The trail's buffer kept in memory: 16 bits per channel, filled with
-// glReadPixels and written back with glDrawPixels, for drivers without
-// framebuffer objects or windows larger than their textures.
+// glReadPixels and written back with glDrawPixels, for software renderers,
+// where reading the window back is cheap and every full-window pass is a
+// CPU pass, and for drivers without framebuffer objects or windows larger
+// than their textures.
 #include "accum_kept.h"
+
+#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -124,18 +128,18 @@ void memoryTrail(const _trailBlend& blend)
 {
     glReadPixels(0, 0, keptWidth, keptHeight, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
     std::uint32_t keep[2];
-    std::uint32_t take[2][256];
+    std::uint32_t added[2][256];
     for (int c = 0; c < 2; ++c) {
         keep[c] = fixed16(blend.keep[c]);
-        addedTable(blend.take[c], take[c]);
+        addedTable(blend.take[c], added[c]);
     }
     std::uint16_t* k = kept.data();
     GLubyte* p = pixels.data();
     const size_t n = kept.size();
     for (size_t i = 0; i < n; i += 4) {
         // The buffer holds red, green, blue, alpha.
-        k[i] = scaledKept(k[i], keep[0], take[0][p[i + 2]]);
-        k[i + 1] = scaledKept(k[i + 1], keep[1], take[1][p[i + 1]]);
+        k[i] = scaledKept(k[i], keep[0], added[0][p[i + 2]]);
+        k[i + 1] = scaledKept(k[i + 1], keep[1], added[1][p[i + 1]]);
         p[i + 2] = toByte[k[i]];
         p[i + 1] = toByte[k[i + 1]];
     }
