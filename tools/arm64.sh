@@ -68,9 +68,10 @@ done
 python3 - "$work" "$FRAMES" "$PRESS_AT" <<'EOF'
 """The clicked run's last frame shows the explosion and its trail; the two
 architectures' fixed-clock frames are byte-identical but for at most one
-value in 10,000 a frame: with Mesa 22.3, llvmpipe's arm64 code puts a few
-of the tumbling quads' edge pixels on the next pixel (a build of zarv
-without fused multiply-adds draws the same), which the trail then keeps."""
+value in 10,000 a frame: with Mesa 22.3 (Mesa 25's are identical),
+llvmpipe's arm64 code puts a few of the tumbling quads' edge pixels on the
+next pixel (a build of zarv without fused multiply-adds draws the same),
+which the trail then keeps."""
 import sys
 
 

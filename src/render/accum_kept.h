@@ -100,7 +100,7 @@ extern int keptHeight;
 // A frame's trail on a kept buffer, for red and green: the buffer becomes
 // keep times itself plus take times the colour buffer, and is written back
 // into the window's red and green. Blue and alpha are never shown.
-struct _trailBlend {
+struct _trailBlend {  // NOLINT(bugprone-reserved-identifier)
     GLfloat keep[2];
     GLfloat take[2];
 };

@@ -31,7 +31,8 @@ GLuint compile(GLenum type, const char* source)
     GLint compiled = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
-        logFailure(type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader", shader, glGetShaderInfoLog);
+        logFailure(
+            type == GL_VERTEX_SHADER ? "vertex shader" : "fragment shader", shader, glGetShaderInfoLog);
     }
     return shader;
 }
