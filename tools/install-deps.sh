@@ -26,13 +26,14 @@ case "${1:-}" in
         libglut-dev:arm64 libgl-dev:arm64 libgl1-mesa-dri:arm64 qemu-user" ;;
 esac
 
+# A name without an architecture is the host's: with arm64 beside it, dpkg
+# knows both of a package that comes in each.
+native=$(dpkg --print-architecture)
 missing=""
 for p in $packages; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    case "$status" in
-        *" installed") ;;
-        *) missing="$missing $p" ;;
-    esac
+    dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' "$p" 2>/dev/null |
+        awk -v p="$p" -v a="$native" '($1 == p || $1 == p ":" a) && $2 == "ii" { found = 1 } END { exit !found }' ||
+        missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 
