@@ -126,6 +126,18 @@ Picture frame(float rotA)
     return readGlPixels(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
 }
 
+// The first count frames of the explosion seeded seed, the scene turning.
+std::vector<Picture> explosion(unsigned seed, int count)
+{
+    initZarvFromSeed(seed);
+    std::vector<Picture> frames;
+    frames.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        frames.push_back(frame(0.5f * i));
+    }
+    return frames;
+}
+
 struct Box {
     int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
 };
@@ -572,13 +584,7 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsGlAccum)
     const auto explode = [&] {
         zarvMode = false;
         EXPECT_EQ(frame(0).rgb, rest.rgb);
-        initZarvFromSeed(4242);
-        std::vector<Picture> frames;
-        frames.reserve(30);
-        for (int i = 0; i < 30; ++i) {
-            frames.push_back(frame(0.5f * i));
-        }
-        return frames;
+        return explosion(4242, 30);
     };
     const auto expectSame = [](const std::vector<Picture>& frames,
                                const std::vector<Picture>& expected,
@@ -629,23 +635,14 @@ TEST_F(Renderer, KeptAccumulationBuffersDrawTheSameExplosionAsGlAccum)
 // reference, after each eye pass. Over a long explosion they stay a level apart.
 TEST_F(Renderer, KeptBuffersTrailOnceAFrameAsThePerPassArithmetic)
 {
-    const auto explode = [] {
-        initZarvFromSeed(77);
-        std::vector<Picture> frames;
-        frames.reserve(120);
-        for (int i = 0; i < 120; ++i) {
-            frames.push_back(frame(0.5f * i));
-        }
-        return frames;
-    };
     accumUse(ACCUM_VISUAL);
     referenceAccum = true;
     referenceBuffer.clear();
-    const std::vector<Picture> perPass = explode();
+    const std::vector<Picture> perPass = explosion(77, 120);
     referenceAccum = false;
     for (AccumKind kind : {ACCUM_FRAMEBUFFER, ACCUM_MEMORY}) {
         accumUse(kind);
-        const std::vector<Picture> frames = explode();
+        const std::vector<Picture> frames = explosion(77, 120);
         for (size_t i = 0; i < frames.size(); ++i) {
             int worst = 0;
             for (size_t j = 0; j < frames[i].rgb.size(); ++j) {
