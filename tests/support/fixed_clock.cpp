@@ -1,11 +1,10 @@
-// Preloaded into the program under test: GLUT's clock moves 12 ms at each
-// buffer swap and stands still between them, so every call of the frame
-// routine draws; after ZARV_PRESS_AT swaps the program's mouse callback gets
-// a press of the left button in the window's middle; the first
-// ZARV_FRAMES swapped frames are written as binary PPM images, bottom row
-// first, one after another to the file ZARV_FRAMES_FILE, and the program
-// then ends with status 0. The same frames from the same binary, whatever
-// the machine's speed or the host it is emulated on.
+// Preloaded into the program under test: GLUT's clock moves 12 ms a buffer
+// swap and stands still between swaps, so every call of the frame routine
+// draws; after ZARV_PRESS_AT swaps the program's mouse callback gets a left
+// press in the window's middle; each swapped frame goes to the file
+// ZARV_FRAMES_FILE as a binary PPM image, bottom row first, and after
+// ZARV_FRAMES swaps the program ends with status 0. The same frames from the
+// same binary, whatever the machine's speed or the host that emulates it.
 #include <GL/freeglut.h>
 #include <dlfcn.h>
 
@@ -41,10 +40,8 @@ extern "C" void glutSwapBuffers()
 {
     using Swap = void (*)();
     static const Swap next = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glutSwapBuffers"));
-    static std::FILE* out = [] {
-        const char* path = std::getenv("ZARV_FRAMES_FILE");
-        return path != nullptr ? std::fopen(path, "wb") : nullptr;
-    }();
+    static const char* const path = std::getenv("ZARV_FRAMES_FILE");
+    static std::FILE* out = path != nullptr ? std::fopen(path, "wb") : nullptr;
     const int width = glutGet(GLUT_WINDOW_WIDTH);
     const int height = glutGet(GLUT_WINDOW_HEIGHT);
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);

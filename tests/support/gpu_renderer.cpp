@@ -14,11 +14,8 @@ static Bool query(int attribute, unsigned int* value)
 {
     const char* answer = std::getenv("ZARV_RENDERER_ACCELERATED");
     if (attribute == GLX_RENDERER_ACCELERATED_MESA && answer != nullptr) {
-        if (std::strcmp(answer, "none") == 0) {
-            return False;
-        }
         *value = static_cast<unsigned>(std::atoi(answer));
-        return True;
+        return std::strcmp(answer, "none") != 0 ? True : False;
     }
     return mesaQuery(attribute, value);
 }
