@@ -24,13 +24,10 @@ WIDTH, HEIGHT = 800, 600
 # The same script each time where the driver keeps every script it was
 # given (WebKit's, Firefox's); Chromium's go in through DevTools, each anew.
 LOSE = "zarvLose(arguments[0], arguments[1])"
-# WebGL 2's formats: the scene's texture is 8-bit, the trail's two 16-bit
-# floats where the page can render into them, 8-bit otherwise.
+# WebGL 2's formats: the scene's texture 8-bit, the trail's 16-bit floats where it can, else 8-bit.
 RGBA8, RGBA16F = "0x8058", "0x881a"
-# How long the page's input storm lasts; from ten minutes on, how much its
-# JS heap may grow after warm-up: ten minutes grew 144 KiB, and 560 with a
-# GL name table that grew with each restored context, which a shorter storm
-# cannot tell apart (the tables' own check after a restore can).
+# How long the page's input storm lasts; from ten minutes on, how much its JS heap may grow after warm-up:
+# 144 KiB in ten minutes, 560 with GL name tables that grew at each restore, which 20 s cannot tell apart.
 STORM_SECONDS = int(os.environ.get("ZARV_STORM_SECONDS", 20))
 HEAP_KIB, HEAP_SECONDS = 320, 600
 # Frames at rest before the picture is compared and the grid clicked, and
@@ -204,8 +201,9 @@ class WebTest:
     def open(self, query=""):
         self.browser.open(self.html + query)
         deadline = time.monotonic() + 10
-        # Emscripten 3.1.69 sets it to 1, 3.1.6 to true.
-        while not self.browser.run("return !!Module.calledRun") and time.monotonic() < deadline:
+        # Emscripten 3.1.69 sets it to 1, 3.1.6 to true, once the page's script has made it.
+        ready = "return typeof Module != 'undefined' && !!Module.calledRun"
+        while not self.browser.run(ready) and time.monotonic() < deadline:
             time.sleep(0.05)
 
     def screens(self, least, seconds=0.0):
