@@ -8,15 +8,16 @@
 #include <cstdlib>
 #include <string>
 
-// WIDTH HEIGHT [visual|gpu|framebuffer|memory|default]: the window's size
+// WIDTH HEIGHT [visual|gpu|framebuffer|memory|default|hidden]: the window's size
 // and the trail's buffer, the visual's by default. False, with the usage
 // printed, for anything else.
 inline bool benchArguments(int argc, char** argv, int& width, int& height, std::string& kind)
 {
     kind = argc == 4 ? argv[3] : "visual";
     if ((argc != 3 && argc != 4) || (kind != "visual" && kind != "gpu" && kind != "framebuffer" &&
-                                     kind != "memory" && kind != "default")) {
-        std::fprintf(stderr, "usage: %s WIDTH HEIGHT [visual|gpu|framebuffer|memory|default]\n", argv[0]);
+                                     kind != "memory" && kind != "default" && kind != "hidden")) {
+        std::fprintf(
+            stderr, "usage: %s WIDTH HEIGHT [visual|gpu|framebuffer|memory|default|hidden]\n", argv[0]);
         return false;
     }
     width = std::atoi(argv[1]);

@@ -4,9 +4,10 @@
 // one full-window textured quad, and one read of the window plus one
 // glDrawPixels back. The GL pipeline is finished between sections so each
 // is timed on its own.
-// Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory|default]
+// Usage: frame_cost WIDTH HEIGHT [visual|gpu|framebuffer|memory|default|hidden]
 // (the accumulation buffer used, gpu and framebuffer both the framebuffer
-// object, default the program's choice without a visual's buffer; prints:
+// object, default the program's choice on this display, hidden its choice
+// without a visual's buffer; prints:
 // rest_ms exploding_ms scene_ms trail_ms swap_ms quad_ms read_draw_ms). On a
 // display without accumulation visuals, visual and gpu end with
 // NO_ACCUMULATION_VISUAL.
@@ -73,7 +74,8 @@ int main(int argc, char** argv)
     resizeView(width, height);
     accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
              : kind == "memory"                     ? ACCUM_MEMORY
-             : kind == "default"                    ? accumDefault(false)
+             : kind == "default"                    ? accumDefault(accumBits > 0)
+             : kind == "hidden"                     ? accumDefault(false)
                                                     : ACCUM_VISUAL);
 
     const int runs = 41;

@@ -33,10 +33,11 @@ for size in $sizes; do
     w=${size%x*}
     h=${size#*x}
     # The visual's own; the program's framebuffer object in its place, as
-    # chosen on a GPU; and with accumulation visuals hidden as on Xwayland
-    # or Mesa 25, the framebuffer object, memory, and the program's own
-    # choice on this renderer (what Debian 13 runs).
-    for kind in visual gpu framebuffer memory default; do
+    # chosen on a GPU; with accumulation visuals hidden as on Xwayland or
+    # Mesa 25, the framebuffer object and memory; and the program's own
+    # choice on this renderer, on this display (default: what Debian 12
+    # runs) and with accumulation visuals hidden (what Debian 13 runs).
+    for kind in visual gpu framebuffer memory default hidden; do
         bin=$(mktemp)
         cost=$(mktemp)
         i=0

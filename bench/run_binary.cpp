@@ -1,13 +1,15 @@
 // Runs the real, unmodified zarv on a private Xvfb with openbox (or on the
 // display BENCH_DISPLAY names) and measures it from outside: buffer swaps
 // through a preloaded counter, CPU time from /proc.
-// Usage: run_binary WIDTH HEIGHT [visual|gpu|framebuffer|memory|default]
+// Usage: run_binary WIDTH HEIGHT [visual|gpu|framebuffer|memory|default|hidden]
 // The last picks the accumulation buffer: the visual's own (Mesa's renderer
-// query made to answer "software"), the program's framebuffer object over a
-// visual that has one (the query answering "GPU"); with accumulation visuals
-// hidden as on Xwayland or Mesa 25, the framebuffer object (the query
-// answering "GPU"), the memory buffer (framebuffer objects hidden too), or
-// whatever the program chooses there on this renderer.
+// query made to give no answer, as a driver without it), the program's
+// framebuffer object over a visual that has one (the query answering
+// "GPU"); with accumulation visuals hidden as on Xwayland or Mesa 25, the
+// framebuffer object (the query answering "GPU") or the memory buffer
+// (framebuffer objects hidden too); or whatever the program chooses on this
+// renderer, on the display as it is (default) or with accumulation visuals
+// hidden (hidden).
 // Prints: startup_ms rest_fps exploding_fps rest_cpu_percent
 #include "bench.h"
 #include "support/xsession.h"
@@ -60,12 +62,12 @@ int main(int argc, char** argv)
     std::remove(swapFile.c_str());
     const double start = now();
     std::vector<std::string> env{"LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile};
-    if (kind != "visual" && kind != "gpu") {
+    if (kind == "framebuffer" || kind == "memory" || kind == "hidden") {
         env[0] += " " HIDE_ACCUM;
     }
     if (kind == "visual" || kind == "gpu" || kind == "framebuffer") {
         env[0] += " " GPU_RENDERER;
-        env.push_back(std::string("ZARV_RENDERER_ACCELERATED=") + (kind == "visual" ? "0" : "1"));
+        env.push_back(std::string("ZARV_RENDERER_ACCELERATED=") + (kind == "visual" ? "none" : "1"));
     }
     if (kind == "memory") {
         env.push_back(std::string("MESA_EXTENSION_OVERRIDE=") + NO_FRAMEBUFFER_OBJECTS);

@@ -82,13 +82,16 @@ void accumUse(AccumKind newKind)
 AccumKind accumDefault(bool visualBuffer)
 {
     bool accelerated = false;
-    const bool known = mesaAccelerated(accelerated);
-    // Mesa runs glAccum on the CPU for every driver, GPU ones too, reading
-    // the window back; on a GPU a framebuffer object is far cheaper.
-    if (visualBuffer) {
-        return known && accelerated ? ACCUM_FRAMEBUFFER : ACCUM_VISUAL;
+    if (mesaAccelerated(accelerated)) {
+        // Mesa runs glAccum on the CPU for every driver, after each eye pass:
+        // a kept buffer does the frame's trail once. On a GPU a framebuffer
+        // object keeps it there; in software reading the window back is
+        // cheap and a full-window textured quad is not.
+        return accelerated ? ACCUM_FRAMEBUFFER : ACCUM_MEMORY;
     }
-    return known && !accelerated ? ACCUM_MEMORY : ACCUM_FRAMEBUFFER;
+    // Drivers that do not say implement glAccum themselves, if at all, and
+    // are mostly GPU ones.
+    return visualBuffer ? ACCUM_VISUAL : ACCUM_FRAMEBUFFER;
 }
 
 void accumSetUp()
@@ -96,10 +99,6 @@ void accumSetUp()
     GLint bits = 0;
     glGetIntegerv(GL_ACCUM_RED_BITS, &bits);
     accumUse(accumDefault(bits > 0));
-    // Where the visual has a buffer of its own, memory is no better.
-    if (bits > 0 && kind == ACCUM_MEMORY) {
-        accumUse(ACCUM_VISUAL);
-    }
 }
 
 AccumKind accumKind()

@@ -1,6 +1,7 @@
-// The accumulation buffer behind the motion trail: the visual's own where it
-// has one, otherwise one the program keeps (Mesa 25 offers none on any
-// display, nor do Xwayland on a GPU, XQuartz and some Windows drivers).
+// The accumulation buffer behind the motion trail: the visual's own, or one
+// the program keeps where that is faster (Mesa, GPU or not) or where the
+// visual has none (Mesa 25 offers none on any display, nor do Xwayland on a
+// GPU, XQuartz and some Windows drivers).
 #ifndef ZARV_ACCUM_H
 #define ZARV_ACCUM_H
 
@@ -17,12 +18,10 @@ enum AccumKind {
 // where the driver cannot have a framebuffer object.
 void accumSetUp();
 // The buffer to try first, on the current context's renderer, for a visual
-// with (visualBuffer) or without a buffer of its own. The visual's, unless
-// Mesa says it draws on a GPU, where its glAccum would read the window back
-// to the CPU: then a framebuffer object. Without one of the visual's, memory
-// where Mesa says it draws in software (reading the window back is cheap
-// there, a full-window textured quad is not), else a framebuffer object:
-// drivers that do not say are mostly GPU ones.
+// with (visualBuffer) or without a buffer of its own: where Mesa says it
+// draws on a GPU a framebuffer object, where it says it draws in software
+// memory; where there is no answer the visual's, or a framebuffer object
+// where the visual has none.
 AccumKind accumDefault(bool visualBuffer);
 // Uses the given kind from now on, over a cleared buffer; for measuring and
 // comparing them. Needs a current context that can do it.

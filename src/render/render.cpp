@@ -23,6 +23,21 @@ void requestDisplayMode()
     }
 }
 
+// Each quad of a pass as two triangles, v0 v1 v2 and v0 v2 v3, as Mesa
+// splits a quad drawn on its own: a long run of GL_QUADS it splits along
+// the other diagonal, which shades the quads differently.
+static GLushort quadTriangles[QUAD_COUNT * 6];
+
+static void makeQuadTriangles()
+{
+    static const int CORNERS[6] = {0, 1, 2, 0, 2, 3};
+    for (int quad = 0; quad < QUAD_COUNT; ++quad) {
+        for (int i = 0; i < 6; ++i) {
+            quadTriangles[quad * 6 + i] = static_cast<GLushort>(quad * QUAD_CORNERS + CORNERS[i]);
+        }
+    }
+}
+
 void init()
 {
     glDisable(GL_DITHER);
@@ -55,6 +70,7 @@ void init()
     accum(GL_LOAD, 1.0f);
 
     initCamera();
+    makeQuadTriangles();
 }
 
 void resizeView(int width, int height)
@@ -64,39 +80,33 @@ void resizeView(int width, int height)
     ps.height = height;
 }
 
-void placeQuad(const _quadPlacement& p, int col, int row)
-{
-    if (!p.home) {
-        float pivotX;
-        float pivotY;
-        quadPivot(p, col, row, pivotX, pivotY);
-        glTranslatef(0.5f - pivotX, 0.5f - pivotY, 0);
-        glRotatef(p.rotX, 1, 0, 0);
-        glRotatef(p.rotY, 0, 1, 0);
-        glRotatef(p.rotZ, 0, 0, 1);
-        glTranslatef(pivotX - 0.5f, pivotY - 0.5f, 0);
-    }
-    glTranslatef(p.drawX, p.drawY, p.drawZ);
-}
-
-// The 2,500 quads of one eye pass: wireframe at rest, solid and moving while
-// an explosion runs, when the pass's motion and completion test come first.
+// The 2,500 quads of one eye pass: wireframe at rest, quad by quad; solid
+// and moving while an explosion runs, when the pass's motion and completion
+// test come first. Then the quads, placed in the scene here, go to OpenGL
+// in one draw: a draw per quad, each under its own matrix, costs a flush
+// of the pipeline each.
 static void drawGrid(int eyeIndex)
 {
-    static _quadPlacement placements[GRID_SIZE][GRID_SIZE];
-    const bool exploding = zarvMode;
-    if (exploding) {
+    if (zarvMode) {
+        static _quadPlacement placements[GRID_SIZE][GRID_SIZE];
+        static _vertex vertices[QUAD_COUNT * QUAD_CORNERS];
         stepEyePass(eyeIndex, placements);
+        placeQuads(placements, vertices);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glVertexPointer(3, GL_FLOAT, sizeof(_vertex), &vertices[0].x);
+        glNormalPointer(GL_FLOAT, sizeof(_vertex), &vertices[0].nx);
+        glDrawElements(GL_TRIANGLES, QUAD_COUNT * 6, GL_UNSIGNED_SHORT, quadTriangles);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        return;
     }
     for (int row = 0; row < GRID_SIZE; ++row) {
         for (int col = 0; col < GRID_SIZE; ++col) {
-            if (exploding) {
-                glPushMatrix();
-                placeQuad(placements[col][row], col, row);
-            }
             const int x = col - GRID_CENTRE;
             const int y = row - GRID_CENTRE;
-            glPolygonMode(GL_FRONT_AND_BACK, exploding ? GL_FILL : GL_LINE);
+            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
             glBegin(GL_QUADS);
             glNormal3f(0, 0, 1);
             glVertex2f(x, y);
@@ -104,9 +114,6 @@ static void drawGrid(int eyeIndex)
             glVertex2f(x + 1, y + 1);
             glVertex2f(x, y + 1);
             glEnd();
-            if (exploding) {
-                glPopMatrix();
-            }
         }
     }
 }

@@ -27,9 +27,5 @@ void drawFrame(float rotA, bool trail = true);
 // Eye pass eyeIndex's colour mask, projection and modelview, with the scene
 // turned rotA degrees; leaves the modelview matrix current.
 void setUpEye(int eyeIndex, float rotA);
-// Multiplies the modelview matrix by the model transform of quads[col][row]
-// placed by p: tumbling about its displaced centre while in flight, flat
-// once home.
-void placeQuad(const _quadPlacement& p, int col, int row);
 
 #endif

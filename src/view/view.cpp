@@ -1,4 +1,5 @@
-// The stereo camera, pacing, spin, the trail's fade, and the transforms.
+// The stereo camera, pacing, spin, the trail's fade, the transforms, and the
+// quads in flight placed in the scene.
 #include "view.h"
 
 #include <cmath>
@@ -99,9 +100,12 @@ static _matrix translate(_matrix m, float x, float y, float z)
 // the other two axes' columns turned into each other.
 static _matrix rotate(_matrix m, float degrees, int axis)
 {
-    const double radians = degrees * 3.14159265358979323846 / 180.0;  // M_PI, not standard C++
-    const float s = static_cast<float>(std::sin(radians));
-    const float c = static_cast<float>(std::cos(radians));
+    // The sine and cosine in single precision, as Mesa's glRotatef takes
+    // them: the matrices then equal OpenGL's.
+    const float radians =
+        static_cast<float>(degrees * 3.14159265358979323846 / 180.0);  // M_PI, not standard C++
+    const float s = std::sin(radians);
+    const float c = std::cos(radians);
     const int a = (axis + 1) % 3;
     const int b = (axis + 2) % 3;
     for (int row = 0; row < 4; ++row) {
@@ -150,4 +154,26 @@ _matrix quadModel(const _quadPlacement& p, int col, int row)
         m = translate(m, pivotX - 0.5f, pivotY - 0.5f, 0);
     }
     return translate(m, p.drawX, p.drawY, p.drawZ);
+}
+
+void placeQuads(const _quadPlacement placements[GRID_SIZE][GRID_SIZE],
+                _vertex vertices[QUAD_COUNT * QUAD_CORNERS])
+{
+    _vertex* v = vertices;
+    for (int row = 0; row < GRID_SIZE; ++row) {
+        for (int col = 0; col < GRID_SIZE; ++col) {
+            const _matrix m = quadModel(placements[col][row], col, row);
+            for (int c = 0; c < QUAD_CORNERS; ++c) {
+                // The corner (x, y, 0) of the unit cell, and the normal (0, 0, 1).
+                const float x = static_cast<float>(col - GRID_CENTRE + CORNER_X[c]);
+                const float y = static_cast<float>(row - GRID_CENTRE + CORNER_Y[c]);
+                *v++ = _vertex{m.m[0] * x + m.m[4] * y + m.m[12],
+                               m.m[1] * x + m.m[5] * y + m.m[13],
+                               m.m[2] * x + m.m[6] * y + m.m[14],
+                               m.m[8],
+                               m.m[9],
+                               m.m[10]};
+            }
+        }
+    }
 }

@@ -1,9 +1,7 @@
 // What is drawn and from where, without GL: pacing, the scene's spin, the
 // stereo camera with each eye's frustum and colour mask, the lights and the
-// material, the trail's fade, and the transforms as matrices. The page's
-// renderer takes them all from here; the desktop's builds the same
-// transforms with OpenGL 1.1's matrix calls, as a fixed-function renderer
-// must, and its tests hold the two equal.
+// material, the trail's fade, the transforms as matrices, and the quads in
+// flight placed in the scene. Both renderers take them from here.
 #ifndef ZARV_VIEW_H
 #define ZARV_VIEW_H
 
@@ -99,5 +97,21 @@ void quadPivot(const _quadPlacement& p, int col, int row, float& pivotX, float& 
 // Rx(rotX) Ry(rotY) Rz(rotZ) T(pivot - 0.5) T(drawX, drawY, drawZ) in
 // flight, with pivot = (pivotX, pivotY, 0); T(drawX, drawY, drawZ) at home.
 _matrix quadModel(const _quadPlacement& p, int col, int row);
+
+// One corner of a quad in flight, placed in the scene, with its normal.
+struct _vertex {  // NOLINT(bugprone-reserved-identifier)
+    float x, y, z;
+    float nx, ny, nz;
+};
+// A quad's corners in the unit cell, counter-clockwise from (0, 0) as seen
+// from +z, as both renderers draw them.
+constexpr int QUAD_CORNERS = 4;
+inline constexpr int CORNER_X[QUAD_CORNERS] = {0, 1, 1, 0};
+inline constexpr int CORNER_Y[QUAD_CORNERS] = {0, 0, 1, 1};
+// Each quad's corners and normal moved by its quadModel, quad after quad in
+// the order the grid is drawn (row by row, column by column within a row):
+// one pass's quads as one array, for one draw.
+void placeQuads(const _quadPlacement placements[GRID_SIZE][GRID_SIZE],
+                _vertex vertices[QUAD_COUNT * QUAD_CORNERS]);
 
 #endif

@@ -71,20 +71,12 @@ void main()
 }
 )";
 
-// The unit cell's corners counter-clockwise from (0, 0): its four edges as
-// lines, in the order OpenGL outlines a quad, and its two triangles.
+// The unit cell's four edges as lines between its corners, in the order
+// OpenGL outlines a quad, and its two triangles.
 const int LINE_CORNERS[] = {0, 1, 3, 0, 1, 2, 2, 3};
 const int TRIANGLE_CORNERS[] = {0, 1, 3, 1, 2, 3};
-const int CORNER_X[] = {0, 1, 1, 0};
-const int CORNER_Y[] = {0, 0, 1, 1};
 // Each corner of the grid at rest is shared by up to four quads.
 const int GRID_CORNERS = GRID_SIZE + 1;
-
-// One vertex: position and normal in the scene.
-struct Vertex {
-    GLfloat x, y, z;
-    GLfloat nx, ny, nz;
-};
 
 GLuint gridProgram;
 GLint projectionAt, modelviewAt, lightColourAt;
@@ -96,38 +88,19 @@ _quadPlacement placements[GRID_SIZE][GRID_SIZE];
 // The grid at rest as lines between its corners, and the quads in flight
 // as triangles, each in the order the desktop draws them. Indexed, so that
 // each vertex is lit once.
-Vertex restCorners[GRID_CORNERS * GRID_CORNERS];
+_vertex restCorners[GRID_CORNERS * GRID_CORNERS];
 // Each edge once, as the first quad to draw it draws it: the desktop draws
 // shared edges twice, and the second time the depth test keeps the first.
 const int GRID_EDGES = 2 * GRID_SIZE * GRID_CORNERS;
 GLushort restLines[GRID_EDGES * 2];
-Vertex flight[QUAD_COUNT * 4];
+_vertex flight[QUAD_COUNT * QUAD_CORNERS];
 GLushort flightTriangles[QUAD_COUNT * 6];
 
-// The point (x, y, 0) of the grid, moved by m, with the normal moved by it.
-void place(Vertex& v, const _matrix& m, int x, int y)
-{
-    v.x = m.m[0] * x + m.m[4] * y + m.m[12];
-    v.y = m.m[1] * x + m.m[5] * y + m.m[13];
-    v.z = m.m[2] * x + m.m[6] * y + m.m[14];
-    v.nx = m.m[8];
-    v.ny = m.m[9];
-    v.nz = m.m[10];
-}
-
 // The field's step for this pass, and each quad's corners placed by it.
-void placeQuads(int eyeIndex)
+void placeFlight(int eyeIndex)
 {
     stepEyePass(eyeIndex, placements);
-    Vertex* v = flight;
-    for (int row = 0; row < GRID_SIZE; ++row) {
-        for (int col = 0; col < GRID_SIZE; ++col) {
-            const _matrix m = quadModel(placements[col][row], col, row);
-            for (int c = 0; c < 4; ++c) {
-                place(*v++, m, col - GRID_CENTRE + CORNER_X[c], row - GRID_CENTRE + CORNER_Y[c]);
-            }
-        }
-    }
+    placeQuads(placements, flight);
     glBindBuffer(GL_ARRAY_BUFFER, flightBuffers[0]);
     glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof flight, flight);
 }
@@ -137,7 +110,7 @@ void drawGrid(int eyeIndex, float rotA)
     const _eyeView v = eyeView(eyeIndex);
     const bool exploding = zarvMode;
     if (exploding) {
-        placeQuads(eyeIndex);
+        placeFlight(eyeIndex);
     }
     glUseProgram(gridProgram);
     glUniformMatrix4fv(projectionAt, 1, GL_FALSE, eyeProjection(v).m);
@@ -154,7 +127,7 @@ void drawGrid(int eyeIndex, float rotA)
 
 // A vertex array over size bytes of vertices, drawn by indexSize bytes of
 // indices, its two buffers made into buffers; dynamic if the vertices change.
-GLuint vertexArray(const Vertex* vertices, GLsizeiptr size, const GLushort* indices, GLsizeiptr indexSize,
+GLuint vertexArray(const _vertex* vertices, GLsizeiptr size, const GLushort* indices, GLsizeiptr indexSize,
                    GLuint* buffers, bool dynamic)
 {
     GLuint array = 0;
@@ -164,10 +137,10 @@ GLuint vertexArray(const Vertex* vertices, GLsizeiptr size, const GLushort* indi
     glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     glBufferData(GL_ARRAY_BUFFER, size, vertices, dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(_vertex), nullptr);
     glEnableVertexAttribArray(1);
     glVertexAttribPointer(
-        1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<const void*>(offsetof(Vertex, nx)));
+        1, 3, GL_FLOAT, GL_FALSE, sizeof(_vertex), reinterpret_cast<const void*>(offsetof(_vertex, nx)));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexSize, indices, GL_STATIC_DRAW);
     glBindVertexArray(0);
@@ -181,7 +154,7 @@ void makeGrid()
         for (int x = 0; x < GRID_CORNERS; ++x) {
             const GLfloat gridX = static_cast<GLfloat>(x - GRID_CENTRE);
             const GLfloat gridY = static_cast<GLfloat>(y - GRID_CENTRE);
-            restCorners[y * GRID_CORNERS + x] = Vertex{gridX, gridY, 0, 0, 0, 1};
+            restCorners[y * GRID_CORNERS + x] = _vertex{gridX, gridY, 0, 0, 0, 1};
         }
     }
     bool drawn[GRID_EDGES] = {};
