@@ -84,11 +84,12 @@ std::vector<std::string> unexpectedGlErrors(const std::string& errorFile)
 
 }  // namespace
 
-// The program as it runs on this display, with whatever trail buffer it
-// chooses there (the visual's under Mesa 22, memory under Mesa 25), or
-// (true) with no accumulation visual, as on Xwayland, on a driver without
-// sRGB framebuffers: the kept buffer follows every resize.
-class Storm : public ::testing::TestWithParam<bool> {};
+// Each trail buffer through the storm's resizes: the program as it runs on
+// this display (memory, in software); the framebuffer object, as on a GPU
+// with no accumulation visual (Xwayland's), on a driver without sRGB
+// framebuffers; and the visual's glAccum, as with a driver that does not
+// say what it is, where the display has accumulation visuals.
+class Storm : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
 {
@@ -96,7 +97,16 @@ TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     const std::string errorFile = tempFile("stderr");
     std::vector<std::string> env{
         "LD_PRELOAD=" SWAP_COUNTER, "ZARV_SWAP_COUNT_FILE=" + swapFile, "MESA_DEBUG=1"};
-    if (GetParam()) {
+    const std::string buffer = GetParam();
+    if (buffer == "visual" && !accumulationVisuals()) {
+        GTEST_SKIP() << "no accumulation visual on this display";
+    }
+    if (buffer != "memory") {
+        env[0] += " " GPU_RENDERER;
+        env.emplace_back(buffer == "visual" ? "ZARV_RENDERER_ACCELERATED=none"
+                                            : "ZARV_RENDERER_ACCELERATED=1");
+    }
+    if (buffer == "framebuffer") {
         env[0] += " " HIDE_ACCUM;
         env.emplace_back("MESA_EXTENSION_OVERRIDE=-GL_EXT_framebuffer_sRGB");
     }
@@ -247,7 +257,7 @@ TEST_P(Storm, KeepsDrawingThroughAnInputStormAndStillQuitsOnEsc)
     std::remove(errorFile.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(HiddenAccumulationVisuals, Storm, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(TrailBuffer, Storm, ::testing::Values("memory", "framebuffer", "visual"));
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,5 @@
-// The trail's accumulation buffer: chooses where it lives, follows the
-// window's size for the kept ones, and defers GL_MULT for them.
+// The trail's accumulation buffer: chooses where it lives, and follows the
+// window's size for the kept ones.
 #include "accum.h"
 
 #include "accum_kept.h"
@@ -18,9 +18,6 @@ static int windowWidth = 0;
 static int windowHeight = 0;
 int keptWidth = 0;
 int keptHeight = 0;
-// GL_MULT costs a kept buffer a pass over the whole window: it waits for the
-// next GL_ACCUM, which applies it on its way, and GL_RETURN reads through it.
-static float pendingScale = 1;
 
 // What Mesa's renderer query says of the current context: whether it draws
 // on a GPU. False where there is no answer: other drivers do not say.
@@ -129,7 +126,6 @@ static bool fitWindow()
         } else if (kind == ACCUM_MEMORY) {
             memoryResize(keptWidth, keptHeight);
         }
-        pendingScale = 1;
     }
     return keptWidth > 0 && keptHeight > 0;
 }
@@ -144,34 +140,13 @@ void accumClear()
         } else {
             memoryClear();
         }
-        pendingScale = 1;
     }
 }
 
-void accum(GLenum op, GLfloat value)
+void accumLoad()
 {
     if (kind == ACCUM_VISUAL) {
-        glAccum(op, value);
-        return;
-    }
-    if (!fitWindow()) {
-        return;
-    }
-    float keptScale = 1;
-    if (op == GL_MULT) {
-        pendingScale *= value;
-        return;
-    }
-    if (op == GL_RETURN) {
-        value *= pendingScale;
-    } else {
-        keptScale = pendingScale;
-        pendingScale = 1;
-    }
-    if (kind == ACCUM_FRAMEBUFFER) {
-        framebufferAccum(op, value, keptScale);
-    } else {
-        memoryAccum(op, value, keptScale);
+        glAccum(GL_LOAD, 1.0f);
     }
 }
 
@@ -186,8 +161,8 @@ void accum(GLenum op, GLfloat value)
 // So over the frame red keeps m and takes 1 - m of R, green keeps m^2 and
 // takes 1 - m of G, which the colour buffer holds after the right pass.
 // The per-pass right pass re-read red rounded to 8 bits: under half a step.
-// A GL_MULT still pending scales what is kept. An explosion that ends in
-// the left pass ends before its trail, so that frame has none either way.
+// An explosion that ends in the left pass ends before its trail, so that
+// frame has none either way.
 void accumTrail(int eyeIndex, GLfloat m)
 {
     if (kind == ACCUM_VISUAL) {
@@ -199,8 +174,7 @@ void accumTrail(int eyeIndex, GLfloat m)
     if (eyeIndex == 0 || !fitWindow()) {
         return;
     }
-    const _trailBlend blend{{pendingScale * m, pendingScale * m * m}, {1 - m, 1 - m}};
-    pendingScale = 1;
+    const _trailBlend blend{{m, m * m}, {1 - m, 1 - m}};
     if (kind == ACCUM_FRAMEBUFFER) {
         framebufferTrail(blend);
     } else {

@@ -36,11 +36,9 @@ void accumWindow(int width, int height);
 
 // glClear(GL_ACCUM_BUFFER_BIT) on the chosen buffer.
 void accumClear();
-// glAccum on the chosen buffer, for GL_LOAD, GL_MULT, GL_ACCUM and GL_RETURN,
-// by OpenGL's rules: all but GL_RETURN act on every channel, and GL_RETURN
-// writes through the colour mask. Values from 0 to 1. A kept buffer works
-// in linear light on an sRGB-capable visual, as Mesa's own does.
-void accum(GLenum op, GLfloat value);
+// The visual's buffer loaded with the colour buffer as it is, as at
+// start-up; a kept one starts cleared once the window has a size.
+void accumLoad();
 // The trail of one exploding eye pass, keeping m of the buffer: GL_MULT by
 // m, GL_ACCUM of 1 - m and GL_RETURN of 1 through the pass's colour mask.
 // The visual's buffer does just that; a kept one does a frame's two passes

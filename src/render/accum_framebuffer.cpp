@@ -114,40 +114,11 @@ void framebufferClear()
     glPopAttrib();
 }
 
-// Texturing modulates the quad's colour by the texel: the buffer holds
-// linear light where the textures decode and the window encodes sRGB.
-void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale)
-{
-    beginWindowQuad(keptWidth, keptHeight);
-    glEnable(GL_TEXTURE_2D);
-    if (op == GL_RETURN) {
-        glBindTexture(GL_TEXTURE_2D, accumTexture);
-        if (srgb) {
-            glEnable(GL_FRAMEBUFFER_SRGB_EXT);
-        }
-        drawWindowQuad(value);
-        if (srgb) {
-            glDisable(GL_FRAMEBUFFER_SRGB_EXT);
-        }
-    } else {
-        glBindTexture(GL_TEXTURE_2D, colourTexture);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, keptWidth, keptHeight);
-        if (op == GL_ACCUM) {
-            glEnable(GL_BLEND);
-            blendColor(keptScale, keptScale, keptScale, keptScale);
-            glBlendFunc(GL_ONE, GL_CONSTANT_COLOR);
-        }
-        bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        drawWindowQuad(value);
-        bindFramebuffer(GL_FRAMEBUFFER_EXT, 0);
-    }
-    endWindowQuad();
-}
-
 // The colour buffer copied once, blended into the buffer with the keep
 // factors as the constant colour and the take factors as the quad's, and
-// the buffer drawn back into red and green.
+// the buffer drawn back into red and green. Texturing modulates the quad's
+// colour by the texel: the buffer holds linear light where the textures
+// decode and the window encodes sRGB.
 void framebufferTrail(const _trailBlend& blend)
 {
     beginWindowQuad(keptWidth, keptHeight);

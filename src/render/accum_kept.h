@@ -92,10 +92,8 @@ inline double encodeSrgb(double l)
 extern int keptWidth;
 extern int keptHeight;
 
-// In every kind's accumulate call: GL_LOAD or GL_ACCUM take value times the
-// colour buffer into the buffer, GL_ACCUM after scaling what it holds by
-// keptScale; GL_RETURN writes value times the buffer back through the
-// colour mask. srgb: the window stores sRGB, so the buffer holds linear light.
+// srgb in each kind's set-up: the window stores sRGB, so the buffer holds
+// linear light.
 
 // A frame's trail on a kept buffer, for red and green: the buffer becomes
 // keep times itself plus take times the colour buffer, and is written back
@@ -112,14 +110,12 @@ bool framebufferSetUp(bool srgb);
 // out of memory, or incomplete).
 bool framebufferResize(int width, int height);
 void framebufferClear();
-void framebufferAccum(GLenum op, GLfloat value, GLfloat keptScale);
 void framebufferTrail(const _trailBlend& blend);
 
 // The memory buffer: 16 bits per channel, through glReadPixels and glDrawPixels.
 void memorySetUp(bool srgb);
 void memoryResize(int width, int height);
 void memoryClear();
-void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale);
 void memoryTrail(const _trailBlend& blend);
 
 #endif

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 // 16 bits per RGBA channel, and the window's bytes.
@@ -59,65 +58,6 @@ static void addedTable(GLfloat value, std::uint32_t added[256])
 {
     for (int b = 0; b < 256; ++b) {
         added[b] = static_cast<std::uint32_t>(std::lround(fromByte[b] * value));
-    }
-}
-
-static void take(GLfloat value, std::uint32_t scale)
-{
-    glReadPixels(0, 0, keptWidth, keptHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    std::uint32_t added[256];
-    addedTable(value, added);
-    // Pixels like the one before (the black around the quads) get its result.
-    std::uint32_t lastPixel = 0;
-    std::uint64_t lastKept = 0;
-    std::uint64_t lastResult = 0;
-    bool known = false;
-    const size_t n = kept.size();
-    for (size_t i = 0; i < n; i += 4) {
-        std::uint32_t pixel;
-        std::uint64_t before;
-        std::memcpy(&pixel, &pixels[i], sizeof pixel);
-        std::memcpy(&before, &kept[i], sizeof before);
-        if (!known || pixel != lastPixel || before != lastKept) {
-            for (size_t c = i; c < i + 4; ++c) {
-                kept[c] = scaledKept(kept[c], scale, added[pixels[c]]);
-            }
-            lastPixel = pixel;
-            lastKept = before;
-            std::memcpy(&lastResult, &kept[i], sizeof lastResult);
-            known = true;
-        } else {
-            std::memcpy(&kept[i], &lastResult, sizeof lastResult);
-        }
-    }
-}
-
-static void giveBack(GLfloat value)
-{
-    const std::uint32_t scale = fixed16(value);
-    // Only the channels the mask lets through are worth converting.
-    GLboolean mask[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    const size_t n = kept.size();
-    for (size_t channel = 0; channel < 4; ++channel) {
-        if (mask[channel] == GL_TRUE) {
-            for (size_t i = channel; i < n; i += 4) {
-                pixels[i] = toByte[scaledKept(kept[i], scale)];
-            }
-        }
-    }
-    beginWindowQuad(keptWidth, keptHeight);
-    glRasterPos2f(-1, -1);
-    glDrawPixels(keptWidth, keptHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    endWindowQuad();
-}
-
-void memoryAccum(GLenum op, GLfloat value, GLfloat keptScale)
-{
-    if (op == GL_RETURN) {
-        giveBack(value);
-    } else {
-        take(value, op == GL_LOAD ? 0 : fixed16(keptScale));
     }
 }
 

@@ -67,7 +67,7 @@ void init()
     // holds; a kept one starts cleared once the window has a size.
     accumSetUp();
     accumClear();
-    accum(GL_LOAD, 1.0f);
+    accumLoad();
 
     initCamera();
     makeQuadTriangles();
