@@ -7,7 +7,7 @@ MAKEFLAGS += --no-print-directory
 WERROR ?= OFF
 CMAKE_ARGS = -DZARV_WERROR=$(WERROR)
 
-.PHONY: all run test fresh-test windows web web-soak web-build arm64 soak bench lint package build configure deps test-deps screenshots icons clean
+.PHONY: all run test fresh-test windows web web-soak web-build arm64 arm64-clean soak bench lint package build configure deps test-deps screenshots icons clean
 
 all: build
 
@@ -71,11 +71,20 @@ windows:
 
 # build-arm64/zarv and build-arm64/zarv_1.0_arm64.deb for Linux on arm64,
 # cross-built, then run under qemu-user: full screen, a click, Esc, and its
-# frames against this build's under a fixed clock. May upgrade the host's
-# Mesa to the archive's version, which the arm64 one must match.
+# frames against this build's under a fixed clock. Changes the system for
+# good, and says so first; 'make arm64-clean' takes it back.
 arm64: build
+	@echo "zarv: make arm64 adds the arm64 architecture to dpkg and installs, where missing, the cross"
+	@echo "zarv: toolchain (crossbuild-essential-arm64), qemu-user and arm64 freeglut and Mesa beside the"
+	@echo "zarv: host's; apt may upgrade the host's Mesa to the suite's newest, which the arm64 one must"
+	@echo "zarv: match. 'make arm64-clean' removes them and the architecture again."
 	@tools/install-deps.sh --arm64
 	ZARV_WERROR=$(WERROR) tools/arm64.sh build-arm64 $(BUILD)/zarv
+
+# What 'make arm64' added to the system taken off again, but for the
+# host's Mesa, which stays at the version apt moved it to.
+arm64-clean:
+	tools/arm64-clean.sh
 
 # build-web/zarv.html, the browser build (Debian's emscripten), then its
 # test in Chromium, WebKit and Firefox against the desktop renderer's picture.

@@ -98,11 +98,6 @@ void accumSetUp()
     accumUse(accumDefault(bits > 0));
 }
 
-AccumKind accumKind()
-{
-    return kind;
-}
-
 void accumWindow(int width, int height)
 {
     windowWidth = width;

@@ -11,7 +11,7 @@
 enum AccumKind {
     ACCUM_VISUAL,       // the visual's own, through glAccum
     ACCUM_FRAMEBUFFER,  // a 16-bit texture in a framebuffer object, on the GPU
-    ACCUM_MEMORY,       // 16 bits per channel in memory, via glReadPixels and glDrawPixels
+    ACCUM_MEMORY,       // red and green, 16 bits each, in memory, via glReadPixels and glDrawPixels
 };
 
 // Chooses once: accumDefault for the current context's visual, and memory
@@ -26,12 +26,9 @@ AccumKind accumDefault(bool visualBuffer);
 // Uses the given kind from now on, over a cleared buffer; for measuring and
 // comparing them. Needs a current context that can do it.
 void accumUse(AccumKind kind);
-// The kind in use. A framebuffer object the driver cannot have at the
-// window's size (larger than its textures, out of memory) has been given
-// up for memory.
-AccumKind accumKind();
 // The window's size in pixels, which a kept buffer covers; taken at its
-// next operation.
+// next operation. A framebuffer object the driver cannot have at that size
+// (larger than its textures, out of memory) is given up for memory.
 void accumWindow(int width, int height);
 
 // glClear(GL_ACCUM_BUFFER_BIT) on the chosen buffer.

@@ -1,5 +1,6 @@
-// The trail's buffer kept in memory: 16 bits per channel, filled with
-// glReadPixels and written back with glDrawPixels, for software renderers,
+// The trail's buffer kept in memory: 16 bits for each of red and green, the
+// only channels the trail shows, filled from glReadPixels and written back
+// with glDrawPixels, for software renderers,
 // where reading the window back is cheap and every full-window pass is a
 // CPU pass, and for drivers without framebuffer objects or windows larger
 // than their textures.
@@ -12,7 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-// 16 bits per RGBA channel, and the window's bytes.
+// Red and green, 16 bits each, a pixel after another; and the window's
+// bytes, four a pixel.
 static std::vector<std::uint16_t> kept;
 static std::vector<GLubyte> pixels;
 // Stored byte to 16-bit buffer value, and back.
@@ -32,8 +34,8 @@ void memorySetUp(bool srgb)
 
 void memoryResize(int w, int h)
 {
-    kept.assign(static_cast<size_t>(w) * h * 4, 0);
-    pixels.resize(kept.size());
+    kept.assign(static_cast<size_t>(w) * h * 2, 0);
+    pixels.resize(kept.size() * 2);
 }
 
 void memoryClear()
@@ -48,7 +50,7 @@ static std::uint32_t fixed16(float scale)
     return static_cast<std::uint32_t>(std::lround(scale * 65536.0f));
 }
 
-static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale, std::uint32_t added = 0)
+static std::uint16_t scaledKept(std::uint32_t v, std::uint32_t scale, std::uint32_t added)
 {
     return static_cast<std::uint16_t>(std::min<std::uint32_t>(((v * scale + 32768) >> 16) + added, 65535));
 }
@@ -76,12 +78,11 @@ void memoryTrail(const _trailBlend& blend)
     std::uint16_t* k = kept.data();
     GLubyte* p = pixels.data();
     const size_t n = kept.size();
-    for (size_t i = 0; i < n; i += 4) {
-        // The buffer holds red, green, blue, alpha.
-        k[i] = scaledKept(k[i], keep[0], added[0][p[i + 2]]);
-        k[i + 1] = scaledKept(k[i + 1], keep[1], added[1][p[i + 1]]);
-        p[i + 2] = toByte[k[i]];
-        p[i + 1] = toByte[k[i + 1]];
+    for (size_t i = 0; i < n; i += 2, p += 4) {
+        k[i] = scaledKept(k[i], keep[0], added[0][p[2]]);
+        k[i + 1] = scaledKept(k[i + 1], keep[1], added[1][p[1]]);
+        p[2] = toByte[k[i]];
+        p[1] = toByte[k[i + 1]];
     }
     beginWindowQuad(keptWidth, keptHeight);
     glColorMask(GL_TRUE, GL_TRUE, GL_FALSE, GL_FALSE);
