@@ -73,11 +73,12 @@ windows:
 # cross-built, then run under qemu-user: full screen, a click, Esc, and its
 # frames against this build's under a fixed clock. Changes the system for
 # good, and says so first; 'make arm64-clean' takes it back.
-arm64: build
+arm64:
 	@echo "zarv: make arm64 adds the arm64 architecture to dpkg and installs, where missing, the cross"
 	@echo "zarv: toolchain (crossbuild-essential-arm64), qemu-user and arm64 freeglut and Mesa beside the"
 	@echo "zarv: host's; apt may upgrade the host's Mesa to the suite's newest, which the arm64 one must"
 	@echo "zarv: match. 'make arm64-clean' removes them and the architecture again."
+	@$(MAKE) build
 	@tools/install-deps.sh --arm64
 	ZARV_WERROR=$(WERROR) tools/arm64.sh build-arm64 $(BUILD)/zarv
 

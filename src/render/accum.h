@@ -15,7 +15,7 @@ enum AccumKind {
 };
 
 // Chooses once: accumDefault for the current context's visual, and memory
-// where the driver cannot have a framebuffer object.
+// where that is a framebuffer object the driver cannot have.
 void accumSetUp();
 // The buffer to try first, on the current context's renderer, for a visual
 // with (visualBuffer) or without a buffer of its own: where Mesa says it
