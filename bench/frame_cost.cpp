@@ -72,11 +72,13 @@ int main(int argc, char** argv)
     }
     init();
     resizeView(width, height);
-    accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
-             : kind == "memory"                     ? ACCUM_MEMORY
-             : kind == "default"                    ? accumDefault(accumBits > 0)
-             : kind == "hidden"                     ? accumDefault(false)
-                                                    : ACCUM_VISUAL);
+    // default: what init chose.
+    if (kind != "default") {
+        accumUse(kind == "framebuffer" || kind == "gpu" ? ACCUM_FRAMEBUFFER
+                 : kind == "memory"                     ? ACCUM_MEMORY
+                 : kind == "hidden"                     ? accumDefault(false)
+                                                        : ACCUM_VISUAL);
+    }
 
     const int runs = 41;
     float rotA = 0;

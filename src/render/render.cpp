@@ -23,20 +23,8 @@ void requestDisplayMode()
     }
 }
 
-// Each quad of a pass as two triangles, v0 v1 v2 and v0 v2 v3, as Mesa
-// splits a quad drawn on its own: a long run of GL_QUADS it splits along
-// the other diagonal, which shades the quads differently.
-static GLushort quadTriangles[QUAD_COUNT * 6];
-
-static void makeQuadTriangles()
-{
-    static const int CORNERS[6] = {0, 1, 2, 0, 2, 3};
-    for (int quad = 0; quad < QUAD_COUNT; ++quad) {
-        for (int i = 0; i < 6; ++i) {
-            quadTriangles[quad * 6 + i] = static_cast<GLushort>(quad * QUAD_CORNERS + CORNERS[i]);
-        }
-    }
-}
+// The triangles of an exploding pass's quads, made once.
+static GLushort triangles[QUAD_COUNT * QUAD_TRIANGLE_INDICES];
 
 void init()
 {
@@ -70,7 +58,7 @@ void init()
     accumLoad();
 
     initCamera();
-    makeQuadTriangles();
+    quadTriangles(triangles);
 }
 
 void resizeView(int width, int height)
@@ -97,7 +85,7 @@ static void drawGrid(int eyeIndex)
         glEnableClientState(GL_NORMAL_ARRAY);
         glVertexPointer(3, GL_FLOAT, sizeof(_vertex), &vertices[0].x);
         glNormalPointer(GL_FLOAT, sizeof(_vertex), &vertices[0].nx);
-        glDrawElements(GL_TRIANGLES, QUAD_COUNT * 6, GL_UNSIGNED_SHORT, quadTriangles);
+        glDrawElements(GL_TRIANGLES, QUAD_COUNT * QUAD_TRIANGLE_INDICES, GL_UNSIGNED_SHORT, triangles);
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
         return;

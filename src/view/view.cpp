@@ -156,6 +156,16 @@ _matrix quadModel(const _quadPlacement& p, int col, int row)
     return translate(m, p.drawX, p.drawY, p.drawZ);
 }
 
+void quadTriangles(std::uint16_t indices[QUAD_COUNT * QUAD_TRIANGLE_INDICES])
+{
+    static const int CORNERS[QUAD_TRIANGLE_INDICES] = {0, 1, 2, 0, 2, 3};
+    for (int quad = 0; quad < QUAD_COUNT; ++quad) {
+        for (int i = 0; i < QUAD_TRIANGLE_INDICES; ++i) {
+            *indices++ = static_cast<std::uint16_t>(quad * QUAD_CORNERS + CORNERS[i]);
+        }
+    }
+}
+
 void placeQuads(const _quadPlacement placements[GRID_SIZE][GRID_SIZE],
                 _vertex vertices[QUAD_COUNT * QUAD_CORNERS])
 {

@@ -7,6 +7,8 @@
 
 #include "field.h"
 
+#include <cstdint>
+
 // Window size and stereo camera. Sizes in the window's pixels (CSS pixels in
 // a browser), distances in scene units.
 struct _viewParams {  // NOLINT(bugprone-reserved-identifier)
@@ -98,7 +100,8 @@ void quadPivot(const _quadPlacement& p, int col, int row, float& pivotX, float& 
 // flight, with pivot = (pivotX, pivotY, 0); T(drawX, drawY, drawZ) at home.
 _matrix quadModel(const _quadPlacement& p, int col, int row);
 
-// One corner of a quad in flight, placed in the scene, with its normal.
+// A point in the scene with its normal, as both renderers hand vertices to
+// their GL.
 struct _vertex {  // NOLINT(bugprone-reserved-identifier)
     float x, y, z;
     float nx, ny, nz;
@@ -113,5 +116,12 @@ inline constexpr int CORNER_Y[QUAD_CORNERS] = {0, 0, 1, 1};
 // one pass's quads as one array, for one draw.
 void placeQuads(const _quadPlacement placements[GRID_SIZE][GRID_SIZE],
                 _vertex vertices[QUAD_COUNT * QUAD_CORNERS]);
+// Indices per quad of its two triangles.
+constexpr int QUAD_TRIANGLE_INDICES = 6;
+// Each quad's two triangles, v0 v1 v2 and v0 v2 v3, as indices into
+// placeQuads' vertices: the diagonal Mesa splits a quad drawn on its own
+// along (a long run of GL_QUADS it splits along the other, which shades
+// the quads differently).
+void quadTriangles(std::uint16_t indices[QUAD_COUNT * QUAD_TRIANGLE_INDICES]);
 
 #endif

@@ -72,9 +72,8 @@ void main()
 )";
 
 // The unit cell's four edges as lines between its corners, in the order
-// OpenGL outlines a quad, and its two triangles.
+// OpenGL outlines a quad.
 const int LINE_CORNERS[] = {0, 1, 3, 0, 1, 2, 2, 3};
-const int TRIANGLE_CORNERS[] = {0, 1, 3, 1, 2, 3};
 // Each corner of the grid at rest is shared by up to four quads.
 const int GRID_CORNERS = GRID_SIZE + 1;
 
@@ -94,7 +93,7 @@ _vertex restCorners[GRID_CORNERS * GRID_CORNERS];
 const int GRID_EDGES = 2 * GRID_SIZE * GRID_CORNERS;
 GLushort restLines[GRID_EDGES * 2];
 _vertex flight[QUAD_COUNT * QUAD_CORNERS];
-GLushort flightTriangles[QUAD_COUNT * 6];
+GLushort flightTriangles[QUAD_COUNT * QUAD_TRIANGLE_INDICES];
 
 // The field's step for this pass, and each quad's corners placed by it.
 void placeFlight(int eyeIndex)
@@ -118,7 +117,7 @@ void drawGrid(int eyeIndex, float rotA)
     glUniform3fv(lightColourAt, 1, LIGHT_COLOUR[eyeIndex]);
     if (exploding) {
         glBindVertexArray(flightVertices);
-        glDrawElements(GL_TRIANGLES, QUAD_COUNT * 6, GL_UNSIGNED_SHORT, nullptr);
+        glDrawElements(GL_TRIANGLES, QUAD_COUNT * QUAD_TRIANGLE_INDICES, GL_UNSIGNED_SHORT, nullptr);
     } else {
         glBindVertexArray(restVertices);
         glDrawElements(GL_LINES, GRID_EDGES * 2, GL_UNSIGNED_SHORT, nullptr);
@@ -176,10 +175,8 @@ void makeGrid()
                 *line++ = static_cast<GLushort>((row + CORNER_Y[b]) * GRID_CORNERS + col + CORNER_X[b]);
             }
         }
-        for (int i = 0; i < 6; ++i) {
-            flightTriangles[quad * 6 + i] = static_cast<GLushort>(quad * 4 + TRIANGLE_CORNERS[i]);
-        }
     }
+    quadTriangles(flightTriangles);
 }
 
 }  // namespace
