@@ -85,10 +85,14 @@ class Browser:
         return env
 
     def resize(self, width, height):
-        """The window width x height; its page's size then. WebKit resizes
-        after the command has returned."""
+        """The window width x height, as near as the window manager allows;
+        its page's size then. WebKit resizes the page after the command has
+        returned, so wait for that unless the window kept its size."""
         before = self.run("return [innerWidth, innerHeight]")
-        self.command("POST", "/window/rect", {"width": width, "height": height})
+        size = [self.command("GET", "/window/rect")[k] for k in ("width", "height")]
+        if size == [self.command("POST", "/window/rect", {"width": width, "height": height})[k]
+                    for k in ("width", "height")]:
+            return before
         deadline = time.monotonic() + 2
         while (page := self.run("return [innerWidth, innerHeight]")) == before and time.monotonic() < deadline:
             time.sleep(0.02)
@@ -99,9 +103,7 @@ class Browser:
         near as the window manager allows, and exactly, if exact, to the
         title bar's and toolbars' size too. Only Chromium emulates scale, or
         a phone's touch if mobile."""
-        if not exact:
-            self.command("POST", "/window/rect", {"width": width, "height": height})
-        elif (page := self.resize(width, height)) != [width, height]:
+        if (page := self.resize(width, height)) != [width, height] and exact:
             self.resize(2 * width - page[0], 2 * height - page[1])
 
     def command(self, method, path, body=None):
