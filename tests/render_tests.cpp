@@ -282,16 +282,8 @@ Picture referenceFrame(float rotA)
                 if (exploding) {
                     placeQuad(placements[col][row], col, row);
                 }
-                const float x = static_cast<float>(col - GRID_CENTRE);
-                const float y = static_cast<float>(row - GRID_CENTRE);
                 glPolygonMode(GL_FRONT_AND_BACK, exploding ? GL_FILL : GL_LINE);
-                glBegin(GL_QUADS);
-                glNormal3f(0, 0, 1);
-                glVertex2f(x, y);
-                glVertex2f(x + 1, y);
-                glVertex2f(x + 1, y + 1);
-                glVertex2f(x, y + 1);
-                glEnd();
+                drawTile(col, row);
                 glPopMatrix();
             }
         }

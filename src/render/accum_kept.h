@@ -92,9 +92,6 @@ inline double encodeSrgb(double l)
 extern int keptWidth;
 extern int keptHeight;
 
-// srgb in each kind's set-up: the window stores sRGB, so the buffer holds
-// linear light.
-
 // A frame's trail on a kept buffer, for red and green: the buffer becomes
 // keep times itself plus take times the colour buffer, and is written back
 // into the window's red and green. Blue and alpha are never shown.
@@ -104,6 +101,8 @@ struct _trailBlend {  // NOLINT(bugprone-reserved-identifier)
 };
 
 // Whether the driver can keep the buffer in a framebuffer object at all.
+// srgb, here and in memorySetUp: the window stores sRGB, so the buffer
+// holds linear light.
 bool framebufferSetUp(bool srgb);
 // Sizes it to the window, cleared. False, with the buffer given up, when
 // the driver cannot have it at that size (larger than its largest texture,
@@ -112,7 +111,8 @@ bool framebufferResize(int width, int height);
 void framebufferClear();
 void framebufferTrail(const _trailBlend& blend);
 
-// The memory buffer: 16 bits per channel, through glReadPixels and glDrawPixels.
+// The memory buffer: red and green, 16 bits each, through glReadPixels and
+// glDrawPixels.
 void memorySetUp(bool srgb);
 void memoryResize(int width, int height);
 void memoryClear();

@@ -90,20 +90,23 @@ static void drawGrid(int eyeIndex)
         glDisableClientState(GL_VERTEX_ARRAY);
         return;
     }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     for (int row = 0; row < GRID_SIZE; ++row) {
         for (int col = 0; col < GRID_SIZE; ++col) {
-            const int x = col - GRID_CENTRE;
-            const int y = row - GRID_CENTRE;
-            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-            glBegin(GL_QUADS);
-            glNormal3f(0, 0, 1);
-            glVertex2f(x, y);
-            glVertex2f(x + 1, y);
-            glVertex2f(x + 1, y + 1);
-            glVertex2f(x, y + 1);
-            glEnd();
+            drawTile(col, row);
         }
     }
+}
+
+void drawTile(int col, int row)
+{
+    glBegin(GL_QUADS);
+    glNormal3f(0, 0, 1);
+    for (int c = 0; c < QUAD_CORNERS; ++c) {
+        glVertex2f(static_cast<float>(col - GRID_CENTRE + CORNER_X[c]),
+                   static_cast<float>(row - GRID_CENTRE + CORNER_Y[c]));
+    }
+    glEnd();
 }
 
 void setUpEye(int eyeIndex, float rotA)

@@ -27,5 +27,8 @@ void drawFrame(float rotA, bool trail = true);
 // Eye pass eyeIndex's colour mask, projection and modelview, with the scene
 // turned rotA degrees; leaves the modelview matrix current.
 void setUpEye(int eyeIndex, float rotA);
+// Quad quads[col][row] as it lies at rest in the modelview's frame, facing
+// +z: its outline or its face, as the polygon mode says.
+void drawTile(int col, int row);
 
 #endif
